@@ -1,0 +1,30 @@
+#include "cli/InitCommand.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+int usage()
+{
+    std::fprintf(stderr, "usage: vardometer-cli init [--demo] [FILE]\n");
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(u"Vardometer"_s);
+    QStringList arguments = QCoreApplication::arguments().mid(1);
+    if (arguments.isEmpty())
+        return usage();
+    const QString command = arguments.takeFirst();
+    if (command == u"init")
+        return runInitCommand(arguments, stdout, stderr);
+    return usage();
+}

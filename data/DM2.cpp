@@ -1,0 +1,113 @@
+#include "data/DM2.h"
+
+#include "data/Schema.h"
+
+using namespace Qt::Literals::StringLiterals;
+
+QString TDMVardometer::defaultFileName()
+{
+    return u"Vardometer.db"_s;
+}
+
+TDMVardometer::TDMVardometer(const QString& fileName, QObject* parent)
+    : QObject(parent)
+    , ADOVardometer(u"ADOVardometer"_s)
+    , ATblSystems(u"ATblSystems"_s, ADOVardometer)
+    , ATblFreeSpaceHistory(u"ATblFreeSpaceHistory"_s, ADOVardometer)
+    , ATblAlerts(u"ATblAlerts"_s, ADOVardometer)
+    , ATblOptions(u"ATblOptions"_s, ADOVardometer)
+    , ATblSystemPages(u"ATblSystemPages"_s, ADOVardometer)
+    , ATblPages(u"ATblPages"_s, ADOVardometer)
+    , ATblLog(u"ATblLog"_s, ADOVardometer)
+    , AQryAlerts(u"AQryAlerts"_s, ADOVardometer)
+    , AQryFreeSpaceHistory(u"AQryFreeSpaceHistory"_s, ADOVardometer)
+    , AQryFreeSpaceHistoryBySystem(u"AQryFreeSpaceHistoryBySystem"_s, ADOVardometer)
+    , AQrySystems(u"AQrySystems"_s, ADOVardometer)
+    , SrcSystems(u"SrcSystems"_s, &ATblSystems)
+    , SrcFreeSpaceHistory(u"SrcFreeSpaceHistory"_s, &AQryFreeSpaceHistoryBySystem)
+    , SrcAlerts(u"SrcAlerts"_s, &ATblAlerts)
+    , SrcOptions(u"SrcOptions"_s, &ATblOptions)
+{
+    setObjectName(u"DMVardometer"_s);
+    ADOVardometer.setFileName(fileName);
+    declare();
+    load();
+}
+
+TDMVardometer::~TDMVardometer()
+{
+    for (DataSet* ds : allDataSets())
+        ds->close();
+    ADOVardometer.close();
+}
+
+void TDMVardometer::declare()
+{
+    ATblSystems.setTableName(u"Systems"_s);
+    ATblSystems.setDeclaredFields(Schema::systemsTableFields());
+
+    ATblFreeSpaceHistory.setTableName(u"FreeSpaceHistory"_s);
+    ATblFreeSpaceHistory.setDeclaredFields(Schema::historyTableFields());
+    ATblFreeSpaceHistory.setMasterSource(&SrcSystems, u"System"_s, u"System"_s);
+
+    ATblAlerts.setTableName(u"Alerts"_s);
+    ATblAlerts.setDeclaredFields(Schema::alerts().columns);
+
+    ATblOptions.setTableName(u"Options"_s);
+    ATblOptions.setDeclaredFields(Schema::options().columns);
+
+    ATblSystemPages.setTableName(u"SystemPages"_s);
+    ATblSystemPages.setDeclaredFields(Schema::systemPages().columns);
+
+    ATblPages.setTableName(u"Pages"_s);
+    ATblPages.setOpenAtLoad(true);
+
+    ATblLog.setTableName(u"Log"_s);
+    ATblLog.setDeclaredFields(Schema::log().columns);
+
+    AQryAlerts.setSql(u"Select * from Alerts;"_s);
+    AQryAlerts.setDeclaredFields(Schema::alerts().columns);
+    AQryAlerts.setOpenAtLoad(true);
+
+    AQryFreeSpaceHistory.setSql(
+        u"Select * from FreeSpaceHistory where System = :QSystem order by date, time;"_s);
+    AQryFreeSpaceHistory.setParameter(u"QSystem"_s, QVariant());
+
+    AQryFreeSpaceHistoryBySystem.setSql(
+        u"Select * from FreeSpaceHistory order by system, date, time;"_s);
+    AQryFreeSpaceHistoryBySystem.setDeclaredFields(Schema::historyQueryFields());
+    AQryFreeSpaceHistoryBySystem.setOpenAtLoad(true);
+
+    AQrySystems.setSql(u"SELECT * FROM Systems ORDER BY System;"_s);
+    AQrySystems.setDeclaredFields(Schema::systems().columns);
+}
+
+void TDMVardometer::load()
+{
+    ADOVardometer.open();
+    try {
+        for (DataSet* ds : allDataSets())
+            if (ds->openAtLoad())
+                ds->open();
+    } catch (...) {
+        for (DataSet* ds : allDataSets())
+            ds->close();
+        ADOVardometer.close();
+        throw;
+    }
+}
+
+QList<DataSet*> TDMVardometer::allDataSets()
+{
+    return {&ATblSystems,  &ATblFreeSpaceHistory, &ATblAlerts,          &ATblOptions,
+            &ATblSystemPages, &ATblPages,         &ATblLog,             &AQryAlerts,
+            &AQryFreeSpaceHistory, &AQryFreeSpaceHistoryBySystem,        &AQrySystems};
+}
+
+void TDMVardometer::SetAllDatasetsActive(bool active)
+{
+    for (DataSet* ds : {&ATblAlerts, &ATblFreeSpaceHistory, &ATblOptions, &ATblPages,
+                        &ATblSystems, &ATblSystemPages, &AQryFreeSpaceHistoryBySystem})
+        if (ds->isActive() != active)
+            ds->setActive(active);
+}

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "data/DataSet.h"
+#include "data/DataSource.h"
+#include "data/DbConnection.h"
+
+#include <QObject>
+
+// The data module: the one connection, every dataset of the program and the data sources
+// the windows bind to. Constructing it loads it: the connection opens and the datasets
+// marked open-at-load open; any failure there is thrown and leaves nothing open.
+class TDMVardometer : public QObject {
+    Q_OBJECT
+public:
+    static QString defaultFileName();
+
+    explicit TDMVardometer(const QString& fileName = defaultFileName(), QObject* parent = nullptr);
+    ~TDMVardometer() override;
+
+    // Opens or closes, in this fixed order, the datasets the program keeps open while it
+    // runs; one already in the wanted state is left alone.
+    void SetAllDatasetsActive(bool active);
+    QList<DataSet*> allDataSets();
+
+    DbConnection ADOVardometer;
+
+    DataSet ATblSystems;
+    DataSet ATblFreeSpaceHistory;
+    DataSet ATblAlerts;
+    DataSet ATblOptions;
+    DataSet ATblSystemPages;
+    DataSet ATblPages;
+    DataSet ATblLog; // declared for completeness; nothing opens it
+    DataSet AQryAlerts;
+    DataSet AQryFreeSpaceHistory;
+    DataSet AQryFreeSpaceHistoryBySystem;
+    DataSet AQrySystems;
+
+    DataSource SrcSystems;
+    DataSource SrcFreeSpaceHistory;
+    DataSource SrcAlerts;
+    DataSource SrcOptions;
+
+private:
+    void declare();
+    void load();
+};

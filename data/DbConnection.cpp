@@ -1,0 +1,160 @@
+#include "data/DbConnection.h"
+
+#include "data/Errors.h"
+
+#include <QFileInfo>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QUrl>
+
+#include <sqlite3.h>
+
+#include <atomic>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+QString uniqueConnectionName(const QString& name)
+{
+    static std::atomic<int> counter{0};
+    return u"%1#%2"_s.arg(name).arg(++counter);
+}
+
+sqlite3* sqliteHandle(const QSqlDatabase& db)
+{
+    const QVariant handle = db.driver()->handle();
+    if (qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return nullptr;
+    return *static_cast<sqlite3* const*>(handle.constData());
+}
+
+} // namespace
+
+DbConnection::DbConnection(const QString& name, QObject* parent)
+    : QObject(parent)
+    , m_connectionName(uniqueConnectionName(name))
+{
+    setObjectName(name);
+}
+
+DbConnection::~DbConnection()
+{
+    close();
+    QSqlDatabase::removeDatabase(m_connectionName);
+}
+
+bool DbConnection::isConnected() const
+{
+    return QSqlDatabase::contains(m_connectionName) &&
+           QSqlDatabase::database(m_connectionName, false).isOpen();
+}
+
+QSqlDatabase DbConnection::database() const
+{
+    return QSqlDatabase::database(m_connectionName, false);
+}
+
+void DbConnection::open()
+{
+    if (isConnected())
+        return;
+    const QFileInfo info(m_fileName);
+    const QString shown = m_fileName;
+    if (!info.exists())
+        throw DatabaseError(u"Cannot open the database %1: the file does not exist"_s.arg(shown));
+    if (!info.isFile())
+        throw DatabaseError(u"Cannot open the database %1: it is not a file"_s.arg(shown));
+
+    QSqlDatabase db = QSqlDatabase::contains(m_connectionName)
+                          ? QSqlDatabase::database(m_connectionName, false)
+                          : QSqlDatabase::addDatabase(u"QSQLITE"_s, m_connectionName);
+    // mode=rw: read and write, but never create a new, empty file.
+    db.setDatabaseName(QUrl::fromLocalFile(info.absoluteFilePath()).toString(QUrl::FullyEncoded) +
+                       u"?mode=rw"_s);
+    db.setConnectOptions(u"QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1"_s.arg(m_busyTimeoutMs));
+    if (!db.open())
+        throw DatabaseError(
+            u"Cannot open the database %1: %2"_s.arg(shown, db.lastError().databaseText()));
+
+    auto fail = [&](const QString& reason) {
+        db.close();
+        throw DatabaseError(u"Cannot open the database %1: %2"_s.arg(shown, reason));
+    };
+    // SQLite reads the file lazily; make it prove now that it is a database we can use.
+    QSqlQuery probe(db);
+    if (!probe.exec(u"SELECT count(*) FROM sqlite_master"_s))
+        fail(probe.lastError().databaseText());
+    probe.finish();
+    if (sqlite3* handle = sqliteHandle(db); handle && sqlite3_db_readonly(handle, "main") == 1)
+        fail(u"the file cannot be written"_s);
+    m_transactionDepth = 0;
+    Q_EMIT connectedChanged(true);
+}
+
+void DbConnection::close()
+{
+    if (!QSqlDatabase::contains(m_connectionName))
+        return;
+    QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+    if (!db.isOpen())
+        return;
+    if (m_transactionDepth > 0)
+        db.rollback();
+    m_transactionDepth = 0;
+    db.close();
+    Q_EMIT connectedChanged(false);
+}
+
+void DbConnection::beginTransaction()
+{
+    if (m_transactionDepth++ > 0)
+        return;
+    QSqlDatabase db = database();
+    if (!db.transaction()) {
+        m_transactionDepth = 0;
+        raise(u"Cannot start a transaction"_s, db.lastError());
+    }
+}
+
+void DbConnection::commit()
+{
+    if (m_transactionDepth == 0 || --m_transactionDepth > 0)
+        return;
+    QSqlDatabase db = database();
+    if (!db.commit()) {
+        const QSqlError error = db.lastError();
+        db.rollback();
+        raise(u"Cannot save the changes"_s, error);
+    }
+}
+
+void DbConnection::rollback()
+{
+    if (m_transactionDepth == 0)
+        return;
+    m_transactionDepth = 0;
+    database().rollback();
+}
+
+QSqlQuery DbConnection::exec(const QString& sql, const QVariantList& values) const
+{
+    QSqlQuery query(database());
+    if (!query.prepare(sql))
+        raise(m_fileName, query.lastError());
+    for (const QVariant& value : values)
+        query.addBindValue(value);
+    if (!query.exec())
+        raise(m_fileName, query.lastError());
+    return query;
+}
+
+void DbConnection::raise(const QString& context, const QSqlError& error) const
+{
+    QString text = error.databaseText();
+    if (text.isEmpty())
+        text = error.text();
+    if (text.contains(u"database is locked"_s))
+        text = u"the database %1 is locked by another process"_s.arg(m_fileName);
+    throw DatabaseError(context.isEmpty() ? text : context + u": "_s + text);
+}

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QObject>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QVariantList>
+
+// The one connection to the database file. It opens an existing file for reading and
+// writing and never creates one: a missing file, a file that is not a database, a file
+// that cannot be written and a file another process holds locked are all errors with a
+// message that names the file.
+class DbConnection : public QObject {
+    Q_OBJECT
+public:
+    explicit DbConnection(const QString& name, QObject* parent = nullptr);
+    ~DbConnection() override;
+
+    void setFileName(const QString& fileName) { m_fileName = fileName; }
+    const QString& fileName() const { return m_fileName; }
+    // How long a statement waits for another process's lock before it fails.
+    void setBusyTimeoutMs(int ms) { m_busyTimeoutMs = ms; }
+
+    void open();
+    void close();
+    bool isConnected() const;
+    QSqlDatabase database() const;
+
+    // Groups writes so that they cost one disk sync; nests by counting.
+    void beginTransaction();
+    void commit();
+    void rollback();
+    bool inTransaction() const { return m_transactionDepth > 0; }
+
+    // Prepares and runs one statement with positional values; throws on failure.
+    QSqlQuery exec(const QString& sql, const QVariantList& values = {}) const;
+    [[noreturn]] void raise(const QString& context, const QSqlError& error) const;
+
+Q_SIGNALS:
+    void connectedChanged(bool connected);
+
+private:
+    QString m_connectionName;
+    QString m_fileName;
+    int m_busyTimeoutMs = 2000;
+    int m_transactionDepth = 0;
+};

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QHash>
+#include <QList>
+#include <QString>
+#include <QVariant>
+#include <QVariantMap>
+
+#include <vector>
+
+class DbConnection;
+
+// Reads the rows of one table in a query's order without holding them all: opening keeps
+// only the list of row ids in order, and rows are fetched a page at a time by id when they
+// are looked at. A few recently used pages stay cached.
+class RowReader {
+public:
+    using Row = QList<QVariant>;
+
+    RowReader(const DbConnection& connection, QString table, QStringList columns);
+
+    // The part of a SELECT after "FROM table": WHERE and ORDER BY, with :name parameters.
+    void setTail(const QString& tail) { m_tail = tail; }
+    void setParameters(const QVariantMap& parameters) { m_parameters = parameters; }
+
+    void loadKeys();
+    void clear();
+    int count() const { return static_cast<int>(m_keys.size()); }
+    qint64 keyAt(int index) const { return m_keys[static_cast<size_t>(index)]; }
+    const Row& row(int index);
+
+    // Keep the id list in step with writes made through the dataset.
+    void appendKey(qint64 key);
+    void removeAt(int index);
+    void forget(int index); // the row changed in the file: read it again when next needed
+
+    static constexpr int PageSize = 256;
+    static constexpr int CachedPages = 8;
+
+private:
+    void fetchPage(int page);
+
+    const DbConnection& m_connection;
+    QString m_table;
+    QStringList m_columns;
+    QString m_tail;
+    QVariantMap m_parameters;
+    std::vector<qint64> m_keys;
+    QHash<int, QList<Row>> m_pages;
+    QList<int> m_recentPages; // most recent last
+};
