@@ -1,0 +1,17 @@
+#include "app/Program.h"
+
+#include "data/DM2.h"
+#include "ui/MainForm.h"
+
+Program::Program(const QString& databaseFile, const QStringList& arguments)
+    : m_dataModule(std::make_unique<TDMVardometer>(databaseFile))
+    , m_mainForm(std::make_unique<TMainForm>(*m_dataModule, arguments))
+{
+    m_mainForm->show();
+}
+
+Program::~Program()
+{
+    m_mainForm.reset();
+    m_dataModule.reset();
+}

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QStringList>
+
+#include <memory>
+
+class TDMVardometer;
+class TMainForm;
+
+// Everything the program creates at start, in creation order; destroyed in reverse order,
+// so the main window closes its datasets before the data module goes.
+class Program {
+public:
+    // Throws when the data module cannot load; no window exists then.
+    Program(const QString& databaseFile, const QStringList& arguments);
+    ~Program();
+
+    TDMVardometer& dataModule() { return *m_dataModule; }
+    TMainForm& mainForm() { return *m_mainForm; }
+
+private:
+    std::unique_ptr<TDMVardometer> m_dataModule;
+    std::unique_ptr<TMainForm> m_mainForm;
+};

@@ -1,0 +1,206 @@
+#include "app/ApplicationError.h"
+#include "app/Program.h"
+#include "app/VardometerApplication.h"
+#include "data/DM2.h"
+#include "data/Errors.h"
+#include "support/TestDatabase.h"
+#include "toolkit/ErrorReport.h"
+#include "ui/MainForm.h"
+
+#include <QProcess>
+#include <QTabWidget>
+#include <QTest>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+// Collects what the general error report would have shown.
+struct ReportRecorder {
+    QStringList texts;
+    ErrorReport::Handler previous;
+    ReportRecorder()
+    {
+        previous = ErrorReport::setHandler([this](const QString& caption, const QString& text) {
+            QCOMPARE(caption, u"Vardometer"_s);
+            texts << text;
+        });
+    }
+    ~ReportRecorder() { ErrorReport::setHandler(previous); }
+};
+
+class ThrowingObject : public QObject {
+public:
+    bool event(QEvent* e) override
+    {
+        if (e->type() == QEvent::User)
+            throw DatabaseError(u"boom"_s);
+        return QObject::event(e);
+    }
+};
+
+} // namespace
+
+class TestStartup : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void fullStopRule_data()
+    {
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("letter gets a stop") << u"Integer overflow"_s << u"Integer overflow."_s;
+        QTest::newRow("stop is kept single") << u"Done."_s << u"Done."_s;
+        QTest::newRow("quote sorts after the stop") << u"Field 'X' not found'"_s
+                                                    << u"Field 'X' not found'"_s;
+        QTest::newRow("question mark sorts after the stop") << u"Why?"_s << u"Why?."_s;
+        QTest::newRow("closing bracket sorts before") << u"(42)"_s << u"(42)"_s;
+        QTest::newRow("empty stays empty") << QString() << QString();
+    }
+    void fullStopRule()
+    {
+        QFETCH(QString, message);
+        QFETCH(QString, shown);
+        QCOMPARE(ErrorReport::withFullStop(message), shown);
+    }
+
+    void debugArgument_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("panel");
+        QTest::newRow("d alone") << QStringList{u"d"_s} << u"DEBUG MODE"_s;
+        QTest::newRow("no argument") << QStringList{} << QString();
+        QTest::newRow("upper-case D") << QStringList{u"D"_s} << QString();
+        QTest::newRow("dash d") << QStringList{u"-d"_s} << QString();
+        QTest::newRow("slash d") << QStringList{u"/d"_s} << QString();
+        QTest::newRow("d and a second argument") << QStringList{u"d"_s, u"x"_s} << QString();
+    }
+    void debugArgument()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, panel);
+        TestDatabase db;
+        TDMVardometer dm(db.path());
+        TMainForm form(dm, arguments);
+        QCOMPARE(form.statusPanelText(1), panel);
+        QCOMPARE(form.statusPanelText(2), QString());
+        QCOMPARE(form.statusPanelText(3), QString());
+        QVERIFY(!form.debugMode());
+        // Nothing else changes with the argument.
+        QCOMPARE(form.findChild<QTabWidget*>(u"PagesFreeSpace"_s)->currentIndex(), 0);
+    }
+
+    void startupOpensDatasetsInOrderAndShutdownClosesThem()
+    {
+        ReportRecorder reports;
+        TestDatabase db;
+        TDMVardometer dm(db.path());
+        QStringList opened;
+        for (DataSet* ds : dm.allDataSets())
+            connect(ds, &DataSet::activeChanged, this, [&opened, ds](bool active) {
+                opened << (active ? u"+"_s : u"-"_s) + ds->objectName();
+            });
+        // Opened when the module loaded, before the window.
+        QVERIFY(dm.ATblPages.isActive());
+        QVERIFY(dm.AQryAlerts.isActive());
+        QVERIFY(dm.AQryFreeSpaceHistoryBySystem.isActive());
+        {
+            TMainForm form(dm, {});
+            QCOMPARE(opened, (QStringList{u"+ATblAlerts"_s, u"+ATblFreeSpaceHistory"_s,
+                                          u"+ATblOptions"_s, u"+ATblSystems"_s,
+                                          u"+ATblSystemPages"_s}));
+            QCOMPARE(form.pos(), QPoint(50, 50));
+            QCOMPARE(form.windowTitle(), u"Vardometer"_s);
+            QCOMPARE(form.findChild<QTabWidget*>(u"PagesFreeSpace"_s)->currentIndex(), 0);
+            opened.clear();
+        }
+        QCOMPARE(opened, (QStringList{u"-ATblAlerts"_s, u"-ATblFreeSpaceHistory"_s,
+                                      u"-ATblOptions"_s, u"-ATblPages"_s, u"-ATblSystems"_s,
+                                      u"-ATblSystemPages"_s, u"-AQryFreeSpaceHistoryBySystem"_s}));
+        QVERIFY(!dm.ADOVardometer.isConnected());
+        QVERIFY(reports.texts.isEmpty());
+    }
+
+    void failingStepIsReportedAndTheWindowStillOpens()
+    {
+        ReportRecorder reports;
+        TestDatabase db;
+        db.exec(u"ALTER TABLE Options DROP COLUMN EMailAuth"_s);
+        TDMVardometer dm(db.path());
+        TMainForm form(dm, {});
+        form.show();
+        QCOMPARE(reports.texts, QStringList{u"ATblOptions: Field 'EMailAuth' not found."_s});
+        // Datasets before the failing one opened; the steps after it did not run.
+        QVERIFY(dm.ATblAlerts.isActive());
+        QVERIFY(dm.ATblFreeSpaceHistory.isActive());
+        QVERIFY(!dm.ATblOptions.isActive());
+        QVERIFY(!dm.ATblSystems.isActive());
+        QCOMPARE(form.findChild<QTabWidget*>(u"PagesFreeSpace"_s)->currentIndex(), 1);
+        QVERIFY(form.isVisible());
+    }
+
+    void pendingEditIsDiscardedAtExit()
+    {
+        TestDatabase db({{u"Alpha"_s, u"/"_s, {}}});
+        {
+            Program program(db.path(), {});
+            DataSet& systems = program.dataModule().ATblSystems;
+            systems.first();
+            systems.edit();
+            systems.fieldByName(u"Owner"_s).setValue(u"Ops"_s);
+        }
+        QVERIFY(db.scalar(u"SELECT Owner FROM Systems"_s).isNull());
+    }
+
+    void escapedExceptionIsReportedAndTheProgramGoesOn()
+    {
+        ReportRecorder reports;
+        ThrowingObject target;
+        QCoreApplication::postEvent(&target, new QEvent(QEvent::User));
+        QTRY_COMPARE(reports.texts, QStringList{u"boom."_s});
+        // The event loop still delivers events afterwards.
+        QCoreApplication::postEvent(&target, new QEvent(QEvent::User));
+        QTRY_COMPARE(reports.texts.size(), 2);
+    }
+
+    void applicationErrorNamesClassModuleAndAddress()
+    {
+        const DatabaseError error(u"Cannot open the database Vardometer.db: gone"_s);
+        const QString text = applicationErrorText(error, u"vardometer"_s);
+        QVERIFY2(QRegularExpression(u"^Exception DatabaseError in module vardometer at "
+                                    u"[0-9A-F]{16}\\.\\nCannot open the database "
+                                    u"Vardometer\\.db: gone$"_s)
+                     .match(text)
+                     .hasMatch(),
+                 qPrintable(text));
+    }
+
+    void missingDatabaseEndsWithApplicationErrorAndStatusOne()
+    {
+        QTemporaryDir dir;
+        QProcess process;
+        process.setWorkingDirectory(dir.path());
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+        process.setProcessEnvironment(env);
+        process.start(QStringLiteral(VARDOMETER_BINARY), {});
+        QVERIFY(process.waitForFinished(30000));
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), 1);
+        const QString err = QString::fromLocal8Bit(process.readAllStandardError());
+        QVERIFY2(err.contains(u"Application Error\nException DatabaseError in module vardometer at "_s),
+                 qPrintable(err));
+        QVERIFY2(err.contains(u"Vardometer.db"_s), qPrintable(err));
+        // The program never creates the file it could not find.
+        QVERIFY(!QFile::exists(dir.filePath(u"Vardometer.db"_s)));
+    }
+};
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    VardometerApplication app(argc, argv);
+    TestStartup test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_startup.moc"

@@ -1,0 +1,115 @@
+#include "ui/MainForm.h"
+
+#include "data/DM2.h"
+#include "toolkit/ErrorReport.h"
+
+#include <QLabel>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTreeWidget>
+
+using namespace Qt::Literals::StringLiterals;
+
+TMainForm::TMainForm(TDMVardometer& dataModule, const QStringList& arguments, QWidget* parent)
+    : QMainWindow(parent)
+    , m_dm(dataModule)
+    , m_arguments(arguments)
+{
+    setObjectName(u"MainForm"_s);
+    setWindowTitle(u"Vardometer"_s);
+    resize(1057, 641);
+    buildLayout();
+    FormCreate();
+}
+
+TMainForm::~TMainForm()
+{
+    FormDestroy();
+}
+
+void TMainForm::buildLayout()
+{
+    Splitter1 = new QSplitter(Qt::Horizontal, this);
+    Splitter1->setObjectName(u"Splitter1"_s);
+    Splitter1->setHandleWidth(8);
+    Splitter1->setChildrenCollapsible(false);
+
+    TVMenu = new QTreeWidget(Splitter1);
+    TVMenu->setObjectName(u"TVMenu"_s);
+    TVMenu->setHeaderHidden(true);
+    TVMenu->setIndentation(19);
+
+    PagesFreeSpace = new QTabWidget(Splitter1);
+    PagesFreeSpace->setObjectName(u"PagesFreeSpace"_s);
+    const std::array<std::pair<const char16_t*, const char16_t*>, 4> pages{{
+        {u"PageFreeSpaceChart", u"Chart"},
+        {u"PagesFreeSpaceSummary", u"Summary"},
+        {u"PagesFreeSpaceHistory", u"History"},
+        {u"PagesFreeSpaceSystem", u"System History"},
+    }};
+    for (const auto& [name, caption] : pages) {
+        auto* page = new QWidget(PagesFreeSpace);
+        page->setObjectName(QString::fromUtf16(name));
+        PagesFreeSpace->addTab(page, QString::fromUtf16(caption));
+    }
+    // As laid out, the summary is in front until startup brings the chart forward.
+    PagesFreeSpace->setCurrentIndex(PageSummary);
+
+    Splitter1->addWidget(TVMenu);
+    Splitter1->addWidget(PagesFreeSpace);
+    Splitter1->setStretchFactor(1, 1);
+    Splitter1->setSizes({185, 1057 - 185 - 8});
+    setCentralWidget(Splitter1);
+
+    QStatusBar* bar = statusBar();
+    bar->setObjectName(u"StatusBar"_s);
+    bar->setSizeGripEnabled(true);
+    const std::array<int, 4> widths{185, 185, 185, 50};
+    for (size_t i = 0; i < widths.size(); ++i) {
+        auto* panel = new QLabel(bar);
+        panel->setObjectName(u"StatusPanel%1"_s.arg(i));
+        panel->setFixedWidth(widths[i]);
+        panel->setFrameStyle(QFrame::Panel | (i == 1 ? QFrame::Raised : QFrame::Sunken));
+        bar->addWidget(panel);
+        m_statusPanels[i] = panel;
+    }
+    m_statusPanels[0]->setText(u"Watching disk space"_s);
+}
+
+QString TMainForm::statusPanelText(int panel) const
+{
+    return m_statusPanels.at(static_cast<size_t>(panel))->text();
+}
+
+void TMainForm::FormCreate()
+{
+    // Each step relies on the ones before it: an error reports and skips the rest, and the
+    // window still opens with whatever was done.
+    try {
+        m_debugMode = false;
+        if (m_arguments.size() == 1 && m_arguments.front() == u"d")
+            m_statusPanels[1]->setText(u"DEBUG MODE"_s);
+        move(50, 50);
+        m_dm.ADOVardometer.open();
+        m_dm.SetAllDatasetsActive(true);
+        PagesFreeSpace->setCurrentIndex(PageChart);
+    } catch (const std::exception& e) {
+        ErrorReport::report(e);
+    }
+}
+
+void TMainForm::FormDestroy()
+{
+    // Nothing pending is saved at exit; closing a dataset drops its unposted edit.
+    try {
+        m_dm.SetAllDatasetsActive(false);
+    } catch (const std::exception& e) {
+        ErrorReport::report(e);
+    }
+    try {
+        m_dm.ADOVardometer.close();
+    } catch (const std::exception& e) {
+        ErrorReport::report(e);
+    }
+}
