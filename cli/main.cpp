@@ -1,4 +1,5 @@
 #include "cli/InitCommand.h"
+#include "cli/RunCommand.h"
 
 #include <QCoreApplication>
 
@@ -10,7 +11,9 @@ namespace {
 
 int usage()
 {
-    std::fprintf(stderr, "usage: vardometer-cli init [--demo] [FILE]\n");
+    std::fprintf(stderr, "usage: vardometer-cli init [--demo] [FILE]\n"
+                         "       vardometer-cli check [FILE]\n"
+                         "       vardometer-cli snapshot [FILE]\n");
     return 2;
 }
 
@@ -26,5 +29,9 @@ int main(int argc, char** argv)
     const QString command = arguments.takeFirst();
     if (command == u"init")
         return runInitCommand(arguments, stdout, stderr);
+    if (command == u"check")
+        return runEngineCommand(RunKind::CheckSpace, arguments, stdout, stderr);
+    if (command == u"snapshot")
+        return runEngineCommand(RunKind::Snapshot, arguments, stdout, stderr);
     return usage();
 }

@@ -83,6 +83,15 @@ void DataSet::setMasterSource(DataSource* master, const QString& masterField,
     });
 }
 
+void DataSet::setFieldDefault(const QString& fieldName, const QVariant& value)
+{
+    for (FieldDef& def : m_declared)
+        if (def.name.compare(fieldName, Qt::CaseInsensitive) == 0)
+            def.defaultValue = value;
+    if (Field* live = findField(fieldName))
+        live->setDefaultValue(value);
+}
+
 void DataSet::setParameter(const QString& name, const QVariant& value)
 {
     m_parameters.insert(name, value);

@@ -36,6 +36,8 @@ public:
     const QString& sql() const { return m_sql; }
     const QString& tableName() const { return m_table; }
     void setDeclaredFields(FieldDefs fields) { m_declared = std::move(fields); }
+    // The default a field takes in new rows; kept across closing and reopening.
+    void setFieldDefault(const QString& fieldName, const QVariant& value);
     void setMasterSource(DataSource* master, const QString& masterField,
                          const QString& detailField);
     void setOpenAtLoad(bool open) { m_openAtLoad = open; }

@@ -1,0 +1,90 @@
+#pragma once
+
+#include <QStringList>
+
+class Clock;
+class DiskSpaceProbe;
+class EngineHost;
+class TDMVardometer;
+
+// The space analysis engine: caches the options it needs, measures one system at a time,
+// collects the alert lines of a run and writes the figures back through the data module.
+// Everything runs on the caller's thread; a run can be re-entered from a modal window's
+// event loop and then shares these fields with the run it interrupted.
+class dvDirectories {
+public:
+    // Reads the Options row; throws (and creates nothing) when an option cannot be read.
+    dvDirectories(TDMVardometer& dataModule, EngineHost& host, DiskSpaceProbe& probe,
+                  const Clock& clock);
+
+    void ReadOptions();
+    void SetPopupAlerts(bool on) { PopupAlerts = on; }
+    void SetEMailAlerts(bool on) { EMailAlerts = on; }
+
+    void CheckSpace();
+    void LoadSnapshot();
+    void AnalyseSystem();
+    bool MeasureFreeSpace(const QString& address);
+    void RefreshSystemTree();
+
+    // Deliveries of the current alert lines; each decides by its own switch.
+    void SendEMailAlerts();
+    void ShowPopupAlerts();
+
+    // Line i of the current run, 1 to AlertCount; empty past the end.
+    QString alertLine(int i) const;
+    QStringList currentAlertLines() const;
+
+    // Per-system figures. Megabyte figures are 64-bit so volumes of 2 PiB and more fit.
+    bool AddressFound = true;
+    qint64 TotalBytes = 0;
+    qint64 FreeBytes = 0;
+    qint64 UsedBytes = 0;
+    double FreePercent = 0;
+    double UsedPercent = 0;
+    qint64 TotalMB = 0;
+    qint64 FreeMB = 0;
+    qint64 UsedMB = 0;
+    qint64 CumulativeUsedMB = 0;
+    qint64 PreviousFreeMB = 0;
+    qint64 AverageDailyMB = 0;
+    double StartDate = 0;
+    double ZeroDate = 0;
+    double RunDate = 0;
+    double RunTime = 0;
+    int PopupState = 0;
+
+    // Cached options.
+    bool EMailAlerts = false;
+    bool PopupAlerts = false;
+    int DefaultAlertMB = 0;
+    QString EMailHost;
+    QString EMailFrom;
+    QString EMailSubject;
+    bool EMailAuth = false;
+    QString EMailUsername;
+    QString EMailPassword;
+
+    // The alert list: entry 0 is never used; a run's lines are entries 1 to AlertCount.
+    // It starts each run with 10,000 empty entries and grows when a run raises more.
+    int AlertCount = 0;
+    QStringList AlertLines;
+    QString SystemName = QStringLiteral(" ");
+    QString AlertText = QStringLiteral(" ");
+    QString OwnerName = QStringLiteral(" ");
+    int SystemCount = 0;
+
+private:
+    void resetAlertList();
+    void addAlertLine(const QString& line);
+    void takeRunDateAndTime();
+    void reopenSystems();
+    void writeCheckFigures();
+    void writeSnapshotFigures();
+    void appendHistoryRow();
+
+    TDMVardometer& m_dm;
+    EngineHost& m_host;
+    DiskSpaceProbe& m_probe;
+    const Clock& m_clock;
+};

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QString>
+
+// Everything a run drives that lives outside the engine: the main window implements it,
+// vardometer-cli implements it by printing, and tests record the calls. The engine never
+// reaches a widget itself.
+class EngineHost {
+public:
+    virtual ~EngineHost() = default;
+
+    // Hourglass while a run or the engine's construction works; every way out sets it back.
+    virtual void setBusy(bool busy) = 0;
+
+    // The snapshot's working state: the summary page in front, its progress bar, and both
+    // grids kept out of the user's hands.
+    virtual void showSummaryPage() = 0;
+    virtual void startProgress(int maximum) = 0; // position 0, visible
+    virtual void stepProgress() = 0;             // one further, never past the maximum
+    virtual void hideProgress() = 0;
+    virtual void holdGrids() = 0;
+    virtual void releaseGrids() = 0;
+    virtual void repaintHistoryGrid() = 0;
+
+    // The navigation tree and the system list, rebuilt as a whole.
+    virtual void setCompanyName(const QString& name) = 0;
+    virtual void clearSystemList() = 0; // selects "System History" and empties it
+    virtual void addSystem(const QString& name) = 0;
+
+    // The two charts.
+    virtual void refreshSummaryChart() = 0;
+    virtual void showSystemHistory(const QString& system) = 0;
+};
+
+// A host that shows nothing: for runs without a window.
+class SilentEngineHost : public EngineHost {
+public:
+    void setBusy(bool) override {}
+    void showSummaryPage() override {}
+    void startProgress(int) override {}
+    void stepProgress() override {}
+    void hideProgress() override {}
+    void holdGrids() override {}
+    void releaseGrids() override {}
+    void repaintHistoryGrid() override {}
+    void setCompanyName(const QString&) override {}
+    void clearSystemList() override {}
+    void addSystem(const QString&) override {}
+    void refreshSummaryChart() override {}
+    void showSystemHistory(const QString&) override {}
+};

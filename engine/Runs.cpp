@@ -1,0 +1,180 @@
+#include "engine/AlertLine.h"
+#include "engine/Clock.h"
+#include "engine/Directories.h"
+#include "engine/EngineHost.h"
+#include "engine/RunGuards.h"
+
+#include "data/DM2.h"
+#include "data/DateTimeValue.h"
+
+using namespace Qt::Literals::StringLiterals;
+
+void dvDirectories::takeRunDateAndTime() {
+    const QDateTime now = m_clock.now();
+    RunDate = DateTimeValue::fromDate(now.date());
+    RunTime = DateTimeValue::fromTime(now.time());
+}
+
+void dvDirectories::reopenSystems() {
+    // Rereads every row; an edit still open elsewhere is dropped by the close.
+    m_dm.ATblSystems.close();
+    m_dm.ATblSystems.open();
+    m_dm.ATblSystems.first();
+}
+
+void dvDirectories::writeCheckFigures() {
+    DataSet& s = m_dm.ATblSystems;
+    s.edit();
+    s.fieldByName(u"LastTotalMB"_s).setValue(TotalMB);
+    s.fieldByName(u"LastFreeMB"_s).setValue(FreeMB);
+    s.fieldByName(u"LastUSedMB"_s).setValue(UsedMB);
+    s.fieldByName(u"CumUsedMB"_s).setValue(CumulativeUsedMB);
+    s.fieldByName(u"AvgDailyMB"_s).setValue(AverageDailyMB);
+    s.fieldByName(u"LastFree%"_s).setValue(FreePercent);
+    s.fieldByName(u"LastUsed%"_s).setValue(UsedPercent);
+    if (AddressFound) {
+        s.fieldByName(u"DateLastAnalysed"_s).setValue(RunDate);
+        s.fieldByName(u"TimeLastAnalysed"_s).setValue(RunTime);
+    }
+    s.fieldByName(u"ZeroDate1"_s).setValue(ZeroDate > 0 ? QVariant(ZeroDate) : QVariant());
+    s.post();
+}
+
+void dvDirectories::writeSnapshotFigures() {
+    DataSet& s = m_dm.ATblSystems;
+    s.edit();
+    s.fieldByName(u"LastTotalMB"_s).setValue(TotalMB);
+    s.fieldByName(u"LastFreeMB"_s).setValue(FreeMB);
+    s.fieldByName(u"LastUSedMB"_s).setValue(UsedMB);
+    s.fieldByName(u"LastFree%"_s).setValue(FreePercent);
+    s.fieldByName(u"LastUsed%"_s).setValue(UsedPercent);
+    s.fieldByName(u"DateLastAnalysed"_s).setValue(RunDate);
+    s.fieldByName(u"TimeLastAnalysed"_s).setValue(RunTime);
+    s.fieldByName(u"ZeroDate1"_s).setValue(ZeroDate > 0 ? QVariant(ZeroDate) : QVariant());
+    s.post();
+}
+
+void dvDirectories::appendHistoryRow() {
+    DataSet& h = m_dm.ATblFreeSpaceHistory;
+    h.append();
+    h.fieldByName(u"System"_s).setValue(SystemName);
+    h.fieldByName(u"Date"_s).setValue(RunDate);
+    h.fieldByName(u"Time"_s).setValue(RunTime);
+    h.fieldByName(u"TotalMB"_s).setValue(TotalMB);
+    h.fieldByName(u"FreeMB"_s).setValue(FreeMB);
+    h.fieldByName(u"UsedMB"_s).setValue(UsedMB);
+    h.fieldByName(u"CumUsedMB"_s).setValue(CumulativeUsedMB);
+    h.fieldByName(u"AvgDailyMB"_s).setValue(AverageDailyMB);
+    h.fieldByName(u"Free%"_s).setValue(FreePercent);
+    h.fieldByName(u"Used%"_s).setValue(UsedPercent);
+    h.post();
+}
+
+void dvDirectories::CheckSpace() {
+    takeRunDateAndTime();
+    BusyGuard busy(m_host);
+    AlertCount = 0;
+    ReadOptions();
+    resetAlertList();
+    reopenSystems();
+    {
+        RunTransaction transaction(m_dm.ADOVardometer);
+        DataSet& systems = m_dm.ATblSystems;
+        while (!systems.eof()) {
+            AnalyseSystem();
+            writeCheckFigures();
+            if (!AddressFound) {
+                AlertText = AlertLine::systemNotFoundText();
+                addAlertLine(AlertLine::systemNotFoundLine(SystemName));
+            }
+            systems.next();
+        }
+        transaction.commit();
+    }
+    if (AlertCount > 0) {
+        SendEMailAlerts();
+        ShowPopupAlerts();
+    }
+    m_host.refreshSummaryChart();
+    RefreshSystemTree();
+}
+
+namespace {
+
+// The snapshot's working state, undone on every way out of the run.
+class SnapshotWorkingState {
+public:
+    SnapshotWorkingState(EngineHost& host, DataSet& historyQuery, int systemCount)
+        : m_host(host)
+        , m_historyQuery(historyQuery) {
+        m_host.showSummaryPage();
+        m_host.startProgress(systemCount);
+        m_historyQuery.close();
+        m_host.holdGrids();
+    }
+    ~SnapshotWorkingState() {
+        if (m_ended)
+            return;
+        m_host.hideProgress();
+        try {
+            m_historyQuery.open();
+        } catch (...) {
+            // The run's own error is the one reported.
+        }
+        m_host.releaseGrids();
+    }
+    void end() {
+        m_ended = true;
+        m_host.hideProgress();
+        m_historyQuery.open();
+        m_host.releaseGrids();
+    }
+    SnapshotWorkingState(const SnapshotWorkingState&) = delete;
+    SnapshotWorkingState& operator=(const SnapshotWorkingState&) = delete;
+
+private:
+    EngineHost& m_host;
+    DataSet& m_historyQuery;
+    bool m_ended = false;
+};
+
+} // namespace
+
+void dvDirectories::LoadSnapshot() {
+    BusyGuard busy(m_host);
+    ReadOptions();
+    AlertCount = 0;
+    takeRunDateAndTime();
+    SnapshotWorkingState working(m_host, m_dm.AQryFreeSpaceHistoryBySystem, SystemCount);
+    reopenSystems();
+    resetAlertList();
+    {
+        RunTransaction transaction(m_dm.ADOVardometer);
+        DataSet& systems = m_dm.ATblSystems;
+        while (!systems.eof()) {
+            AnalyseSystem();
+            if (AddressFound) {
+                writeSnapshotFigures();
+                appendHistoryRow();
+            } else {
+                AlertText = AlertLine::systemNotFoundText();
+                addAlertLine(AlertLine::snapshotSystemNotFoundLine(SystemName, OwnerName));
+            }
+            m_host.stepProgress();
+            systems.next();
+        }
+        transaction.commit();
+    }
+    if (AlertCount > 0) {
+        SendEMailAlerts();
+        ShowPopupAlerts();
+    }
+    m_host.repaintHistoryGrid();
+    m_host.refreshSummaryChart();
+    working.end();
+    RefreshSystemTree();
+    DataSet& systems = m_dm.ATblSystems;
+    systems.first();
+    if (!systems.eof())
+        m_host.showSystemHistory(systems.fieldByName(u"System"_s).asString());
+}
