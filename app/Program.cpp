@@ -1,11 +1,15 @@
 #include "app/Program.h"
 
 #include "data/DM2.h"
+#include "engine/Clock.h"
+#include "platform/DispatchingDiskSpaceProbe.h"
 #include "ui/MainForm.h"
 
 Program::Program(const QString& databaseFile, const QStringList& arguments)
-    : m_dataModule(std::make_unique<TDMVardometer>(databaseFile))
-    , m_mainForm(std::make_unique<TMainForm>(*m_dataModule, arguments))
+    : m_clock(std::make_unique<SystemClock>())
+    , m_probe(createDiskSpaceProbe())
+    , m_dataModule(std::make_unique<TDMVardometer>(databaseFile))
+    , m_mainForm(std::make_unique<TMainForm>(*m_dataModule, arguments, *m_probe, *m_clock))
 {
     m_mainForm->show();
 }

@@ -4,6 +4,8 @@
 
 #include <memory>
 
+class Clock;
+class DiskSpaceProbe;
 class TDMVardometer;
 class TMainForm;
 
@@ -19,6 +21,8 @@ public:
     TMainForm& mainForm() { return *m_mainForm; }
 
 private:
+    std::unique_ptr<Clock> m_clock;
+    std::unique_ptr<DiskSpaceProbe> m_probe;
     std::unique_ptr<TDMVardometer> m_dataModule;
     std::unique_ptr<TMainForm> m_mainForm;
 };

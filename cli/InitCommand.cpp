@@ -7,8 +7,8 @@
 
 #include <QDir>
 
-#include <unistd.h>
 #include <pwd.h>
+#include <unistd.h>
 
 using namespace Qt::Literals::StringLiterals;
 

@@ -1,6 +1,9 @@
 #include "data/DM2.h"
 
+#include "data/Errors.h"
 #include "data/Schema.h"
+
+#include <QSqlQuery>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -86,6 +89,21 @@ void TDMVardometer::load()
 {
     ADOVardometer.open();
     try {
+        // A file without a table the program needs is refused now, before any window
+        // reaches for it. Log alone may be missing: nothing opens it.
+        for (DataSet* ds : allDataSets()) {
+            if (ds == &ATblLog)
+                continue;
+            QSqlQuery found = ADOVardometer.exec(
+                u"SELECT 1 FROM sqlite_master WHERE type IN ('table', 'view') AND "
+                u"name = ? COLLATE NOCASE"_s,
+                {ds->tableName()});
+            const bool exists = found.next();
+            found.finish();
+            if (!exists)
+                throw DatabaseError(
+                    u"%1: Table '%2' not found"_s.arg(ds->objectName(), ds->tableName()));
+        }
         for (DataSet* ds : allDataSets())
             if (ds->openAtLoad())
                 ds->open();
@@ -99,15 +117,23 @@ void TDMVardometer::load()
 
 QList<DataSet*> TDMVardometer::allDataSets()
 {
-    return {&ATblSystems,  &ATblFreeSpaceHistory, &ATblAlerts,          &ATblOptions,
-            &ATblSystemPages, &ATblPages,         &ATblLog,             &AQryAlerts,
-            &AQryFreeSpaceHistory, &AQryFreeSpaceHistoryBySystem,        &AQrySystems};
+    return {&ATblSystems,
+            &ATblFreeSpaceHistory,
+            &ATblAlerts,
+            &ATblOptions,
+            &ATblSystemPages,
+            &ATblPages,
+            &ATblLog,
+            &AQryAlerts,
+            &AQryFreeSpaceHistory,
+            &AQryFreeSpaceHistoryBySystem,
+            &AQrySystems};
 }
 
 void TDMVardometer::SetAllDatasetsActive(bool active)
 {
-    for (DataSet* ds : {&ATblAlerts, &ATblFreeSpaceHistory, &ATblOptions, &ATblPages,
-                        &ATblSystems, &ATblSystemPages, &AQryFreeSpaceHistoryBySystem})
+    for (DataSet* ds : {&ATblAlerts, &ATblFreeSpaceHistory, &ATblOptions, &ATblPages, &ATblSystems,
+                        &ATblSystemPages, &AQryFreeSpaceHistoryBySystem})
         if (ds->isActive() != active)
             ds->setActive(active);
 }

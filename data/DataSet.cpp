@@ -296,9 +296,13 @@ void DataSet::next()
     requireActive();
     checkBrowseMode();
     ensureRows();
+    // A step that cannot be taken still leaves the other end: after next() on the only
+    // row, prior() must report bof alone, not bof and eof together as an empty dataset.
+    if (m_eof)
+        return;
+    m_bof = false;
     if (m_pos + 1 < m_rows->count()) {
         ++m_pos;
-        m_bof = m_eof = false;
         notifyCursor();
     } else {
         m_eof = true;
@@ -310,9 +314,11 @@ void DataSet::prior()
     requireActive();
     checkBrowseMode();
     ensureRows();
+    if (m_bof)
+        return;
+    m_eof = false;
     if (m_pos > 0) {
         --m_pos;
-        m_bof = m_eof = false;
         notifyCursor();
     } else {
         m_bof = true;
@@ -435,10 +441,10 @@ void DataSet::post()
         }
         QSqlQuery insert;
         try {
-            insert = m_connection.exec(u"INSERT INTO %1 (%2) VALUES (%3)"_s.arg(
-                                           Schema::quoted(m_table), columns.join(u", "_s),
-                                           marks.join(u", "_s)),
-                                       values);
+            insert = m_connection.exec(
+                u"INSERT INTO %1 (%2) VALUES (%3)"_s.arg(
+                    Schema::quoted(m_table), columns.join(u", "_s), marks.join(u", "_s)),
+                values);
         } catch (const DatabaseError& e) {
             raise(e.message());
         }

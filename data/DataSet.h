@@ -94,9 +94,9 @@ public:
 Q_SIGNALS:
     void activeChanged(bool active);
     void stateChanged(DataSetState state);
-    void layoutChanged();        // rows came, went or were reread
-    void rowChanged(int row);    // one row's values changed (buffer or stored)
-    void cursorMoved(int row);   // the current row changed
+    void layoutChanged();      // rows came, went or were reread
+    void rowChanged(int row);  // one row's values changed (buffer or stored)
+    void cursorMoved(int row); // the current row changed
 
 private:
     [[noreturn]] void raise(const QString& text) const;
@@ -116,7 +116,7 @@ private:
     DbConnection& m_connection;
     QString m_table;
     QString m_sql;
-    QString m_tail; // WHERE and ORDER BY of a query dataset
+    QString m_tail;        // WHERE and ORDER BY of a query dataset
     QStringList m_columns; // the file's spelling of each field's column
     FieldDefs m_declared;
     QVariantMap m_parameters;

@@ -72,9 +72,9 @@ void writeSchema(DbConnection& db, const QList<NewSystem>& systems)
         marks << u"?"_s;
         values << storable(options.value(f.name));
     }
-    db.exec(u"INSERT INTO Options (%1) VALUES (%2)"_s.arg(columns.join(u", "_s),
-                                                         marks.join(u", "_s)),
-            values);
+    db.exec(
+        u"INSERT INTO Options (%1) VALUES (%2)"_s.arg(columns.join(u", "_s), marks.join(u", "_s)),
+        values);
 
     for (const NewSystem& s : systems)
         db.exec(u"INSERT INTO Systems (System, Address, Owner, Alert1MB, \"LastFree%\", "
@@ -94,8 +94,7 @@ void create(const QString& fileName, const QList<NewSystem>& systems)
     if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly,
                    QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
         if (QFile::exists(fileName))
-            throw DatabaseError(
-                u"%1 already exists; it was left untouched"_s.arg(fileName));
+            throw DatabaseError(u"%1 already exists; it was left untouched"_s.arg(fileName));
         throw DatabaseError(u"Cannot create %1: %2"_s.arg(fileName, file.errorString()));
     }
     file.close();

@@ -65,6 +65,11 @@ void DbConnection::open()
         throw DatabaseError(u"Cannot open the database %1: the file does not exist"_s.arg(shown));
     if (!info.isFile())
         throw DatabaseError(u"Cannot open the database %1: it is not a file"_s.arg(shown));
+    // Checked first: SQLite would otherwise fail on a read-only file system with only
+    // "unable to open database file", which does not tell the user what is wrong.
+    if (!info.isWritable())
+        throw DatabaseError(
+            u"Cannot open the database %1: the file cannot be written"_s.arg(shown));
 
     QSqlDatabase db = QSqlDatabase::contains(m_connectionName)
                           ? QSqlDatabase::database(m_connectionName, false)

@@ -70,8 +70,13 @@ QString formatDisplayText(const QVariant& value, FieldKind kind, const QString& 
         return naturalText(value, kind, locale);
     if (p == u"#.00")
         return twoDecimalsNoLeadingZero(Variant::toDouble(value), locale);
-    if (p == u"#,##0")
-        return locale.toString(roundHalfAway(Variant::toDouble(value)));
+    if (p == u"#,##0") {
+        // The pattern itself asks for separators, even in a locale that omits them by
+        // default (the C locale does).
+        QLocale grouped = locale;
+        grouped.setNumberOptions(locale.numberOptions() & ~QLocale::OmitGroupSeparator);
+        return grouped.toString(roundHalfAway(Variant::toDouble(value)));
+    }
     if (p == u"hh:mm:ss")
         return DateTimeValue::toTime(Variant::toDouble(value)).toString(u"HH:mm:ss"_s);
     if (p == u"t")

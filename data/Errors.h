@@ -22,7 +22,7 @@ private:
     const void* m_raiseAddress;
 };
 
-#define VARDOMETER_ERROR_CLASS(Name, Base)                                                        \
+#define VARDOMETER_ERROR_CLASS(Name, Base)                                                         \
     class Name : public Base {                                                                     \
     public:                                                                                        \
         using Base::Base;                                                                          \

@@ -10,7 +10,7 @@ enum class FieldKind { Text, Integer, Double, Currency, Boolean, DateTime };
 struct FieldDef {
     QString name;
     FieldKind kind = FieldKind::Text;
-    int size = 0;        // text: the most characters it holds; integer: 16 or 32 bits
+    int size = 0;         // text: the most characters it holds; integer: 16 or 32 bits
     QString displayLabel; // empty: the column name
     int displayWidth = 0; // characters
     QString displayFormat;

@@ -99,9 +99,9 @@ TableDef freeSpaceHistory()
     const auto D = FieldKind::Double;
     return {u"FreeSpaceHistory"_s,
             {text(u"System"_s, 20), column(u"Date"_s, FieldKind::DateTime),
-             column(u"Time"_s, FieldKind::DateTime), column(u"FreeMB"_s, D),
-             column(u"UsedMB"_s, D), column(u"TotalMB"_s, D), column(u"Free%"_s, D),
-             column(u"Used%"_s, D), column(u"AvgDailyMB"_s, D), column(u"CumUsedMB"_s, D)}};
+             column(u"Time"_s, FieldKind::DateTime), column(u"FreeMB"_s, D), column(u"UsedMB"_s, D),
+             column(u"TotalMB"_s, D), column(u"Free%"_s, D), column(u"Used%"_s, D),
+             column(u"AvgDailyMB"_s, D), column(u"CumUsedMB"_s, D)}};
 }
 
 TableDef alerts()

@@ -19,6 +19,9 @@ bool toBoolean(const QVariant& value);
 
 // Ordering with Null below every number: returns <0, 0 or >0. Two Nulls are equal.
 int compare(const QVariant& a, const QVariant& b);
-inline bool greaterThan(const QVariant& a, double b) { return compare(a, QVariant(b)) > 0; }
+inline bool greaterThan(const QVariant& a, double b)
+{
+    return compare(a, QVariant(b)) > 0;
+}
 
 } // namespace Variant

@@ -19,7 +19,8 @@ dvDirectories::dvDirectories(TDMVardometer& dataModule, EngineHost& host, DiskSp
     : m_dm(dataModule)
     , m_host(host)
     , m_probe(probe)
-    , m_clock(clock) {
+    , m_clock(clock)
+{
     BusyGuard busy(m_host);
     ReadOptions();
     // New systems start with the default threshold read now; a later change of the option
@@ -27,7 +28,8 @@ dvDirectories::dvDirectories(TDMVardometer& dataModule, EngineHost& host, DiskSp
     m_dm.ATblSystems.setFieldDefault(u"Alert1MB"_s, static_cast<double>(DefaultAlertMB));
 }
 
-void dvDirectories::ReadOptions() {
+void dvDirectories::ReadOptions()
+{
     DataSet& options = m_dm.ATblOptions;
     options.first(); // also saves a pending change of the Options row
     DefaultAlertMB = options.fieldByName(u"DefaultAlertMB"_s).asInteger();
@@ -41,12 +43,14 @@ void dvDirectories::ReadOptions() {
     EMailFrom = options.fieldByName(u"EMailFrom"_s).asString();
 }
 
-void dvDirectories::resetAlertList() {
+void dvDirectories::resetAlertList()
+{
     AlertLines = QStringList(InitialAlertListSize);
     AlertCount = 0;
 }
 
-void dvDirectories::addAlertLine(const QString& line) {
+void dvDirectories::addAlertLine(const QString& line)
+{
     if (AlertCount == std::numeric_limits<int>::max())
         raiseIntegerOverflow();
     ++AlertCount;
@@ -56,18 +60,21 @@ void dvDirectories::addAlertLine(const QString& line) {
         AlertLines.append(line); // a run keeps every line, however many
 }
 
-QString dvDirectories::alertLine(int i) const {
+QString dvDirectories::alertLine(int i) const
+{
     return i >= 0 && i < AlertLines.size() ? AlertLines[i] : QString();
 }
 
-QStringList dvDirectories::currentAlertLines() const {
+QStringList dvDirectories::currentAlertLines() const
+{
     QStringList lines;
     for (int i = 1; i <= AlertCount; ++i)
         lines << alertLine(i);
     return lines;
 }
 
-void dvDirectories::RefreshSystemTree() {
+void dvDirectories::RefreshSystemTree()
+{
     m_host.setCompanyName(m_dm.ATblOptions.fieldByName(u"CompanyName"_s).asString());
     m_host.clearSystemList();
     SystemCount = 0;
@@ -80,10 +87,12 @@ void dvDirectories::RefreshSystemTree() {
     }
 }
 
-void dvDirectories::SendEMailAlerts() {
+void dvDirectories::SendEMailAlerts()
+{
     // Delivery by e-mail is added with the mail transport.
 }
 
-void dvDirectories::ShowPopupAlerts() {
+void dvDirectories::ShowPopupAlerts()
+{
     // Delivery in the popup window is added with that window.
 }

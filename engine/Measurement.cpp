@@ -12,7 +12,8 @@ using namespace Qt::Literals::StringLiterals;
 namespace {
 
 // Whole megabytes as stored in a double column; Null is the conversion error.
-qint64 storedMB(const Field& field) {
+qint64 storedMB(const Field& field)
+{
     const QVariant value = field.value();
     if (Variant::isNull(value))
         raiseConversionError(u"Null"_s, u"Integer"_s);
@@ -21,7 +22,8 @@ qint64 storedMB(const Field& field) {
 
 } // namespace
 
-void dvDirectories::AnalyseSystem() {
+void dvDirectories::AnalyseSystem()
+{
     DataSet& systems = m_dm.ATblSystems;
     TotalBytes = FreeBytes = UsedBytes = 0;
     TotalMB = FreeMB = UsedMB = 0;
@@ -52,7 +54,8 @@ void dvDirectories::AnalyseSystem() {
     AddressFound = MeasureFreeSpace(address);
 }
 
-bool dvDirectories::MeasureFreeSpace(const QString& address) {
+bool dvDirectories::MeasureFreeSpace(const QString& address)
+{
     TotalBytes = FreeBytes = UsedBytes = 0;
     AverageDailyMB = 0;
     const std::optional<DiskSpace> space = m_probe.query(address);

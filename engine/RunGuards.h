@@ -8,7 +8,8 @@
 class BusyGuard {
 public:
     explicit BusyGuard(EngineHost& host)
-        : m_host(host) {
+        : m_host(host)
+    {
         m_host.setBusy(true);
     }
     ~BusyGuard() { m_host.setBusy(false); }
@@ -24,10 +25,12 @@ private:
 class RunTransaction {
 public:
     explicit RunTransaction(DbConnection& connection)
-        : m_connection(connection) {
+        : m_connection(connection)
+    {
         m_connection.beginTransaction();
     }
-    ~RunTransaction() {
+    ~RunTransaction()
+    {
         if (m_open) {
             try {
                 m_connection.commit();
@@ -36,7 +39,8 @@ public:
             }
         }
     }
-    void commit() {
+    void commit()
+    {
         m_open = false;
         m_connection.commit();
     }

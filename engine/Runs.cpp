@@ -9,20 +9,23 @@
 
 using namespace Qt::Literals::StringLiterals;
 
-void dvDirectories::takeRunDateAndTime() {
+void dvDirectories::takeRunDateAndTime()
+{
     const QDateTime now = m_clock.now();
     RunDate = DateTimeValue::fromDate(now.date());
     RunTime = DateTimeValue::fromTime(now.time());
 }
 
-void dvDirectories::reopenSystems() {
+void dvDirectories::reopenSystems()
+{
     // Rereads every row; an edit still open elsewhere is dropped by the close.
     m_dm.ATblSystems.close();
     m_dm.ATblSystems.open();
     m_dm.ATblSystems.first();
 }
 
-void dvDirectories::writeCheckFigures() {
+void dvDirectories::writeCheckFigures()
+{
     DataSet& s = m_dm.ATblSystems;
     s.edit();
     s.fieldByName(u"LastTotalMB"_s).setValue(TotalMB);
@@ -40,7 +43,8 @@ void dvDirectories::writeCheckFigures() {
     s.post();
 }
 
-void dvDirectories::writeSnapshotFigures() {
+void dvDirectories::writeSnapshotFigures()
+{
     DataSet& s = m_dm.ATblSystems;
     s.edit();
     s.fieldByName(u"LastTotalMB"_s).setValue(TotalMB);
@@ -54,7 +58,8 @@ void dvDirectories::writeSnapshotFigures() {
     s.post();
 }
 
-void dvDirectories::appendHistoryRow() {
+void dvDirectories::appendHistoryRow()
+{
     DataSet& h = m_dm.ATblFreeSpaceHistory;
     h.append();
     h.fieldByName(u"System"_s).setValue(SystemName);
@@ -70,7 +75,8 @@ void dvDirectories::appendHistoryRow() {
     h.post();
 }
 
-void dvDirectories::CheckSpace() {
+void dvDirectories::CheckSpace()
+{
     takeRunDateAndTime();
     BusyGuard busy(m_host);
     AlertCount = 0;
@@ -106,13 +112,15 @@ class SnapshotWorkingState {
 public:
     SnapshotWorkingState(EngineHost& host, DataSet& historyQuery, int systemCount)
         : m_host(host)
-        , m_historyQuery(historyQuery) {
+        , m_historyQuery(historyQuery)
+    {
         m_host.showSummaryPage();
         m_host.startProgress(systemCount);
         m_historyQuery.close();
         m_host.holdGrids();
     }
-    ~SnapshotWorkingState() {
+    ~SnapshotWorkingState()
+    {
         if (m_ended)
             return;
         m_host.hideProgress();
@@ -123,7 +131,8 @@ public:
         }
         m_host.releaseGrids();
     }
-    void end() {
+    void end()
+    {
         m_ended = true;
         m_host.hideProgress();
         m_historyQuery.open();
@@ -140,7 +149,8 @@ private:
 
 } // namespace
 
-void dvDirectories::LoadSnapshot() {
+void dvDirectories::LoadSnapshot()
+{
     BusyGuard busy(m_host);
     ReadOptions();
     AlertCount = 0;

@@ -12,41 +12,47 @@ namespace {
 
 constexpr qint64 BytesPerMB = 1'048'576;
 
-qint64 checkedSub(qint64 a, qint64 b) {
+qint64 checkedSub(qint64 a, qint64 b)
+{
     qint64 r = 0;
     if (__builtin_sub_overflow(a, b, &r))
         raiseIntegerOverflow();
     return r;
 }
 
-qint64 checkedAdd(qint64 a, qint64 b) {
+qint64 checkedAdd(qint64 a, qint64 b)
+{
     qint64 r = 0;
     if (__builtin_add_overflow(a, b, &r))
         raiseIntegerOverflow();
     return r;
 }
 
-qint64 checkedMul(qint64 a, qint64 b) {
+qint64 checkedMul(qint64 a, qint64 b)
+{
     qint64 r = 0;
     if (__builtin_mul_overflow(a, b, &r))
         raiseIntegerOverflow();
     return r;
 }
 
-qint64 toInt64Checked(double d) {
+qint64 toInt64Checked(double d)
+{
     // 2^63 itself is out of range; the negated form also rejects NaN.
     if (!(d >= -9223372036854775808.0 && d < 9223372036854775808.0))
         raiseIntegerOverflow();
     return static_cast<qint64>(d);
 }
 
-[[noreturn]] void raiseInvalidFloatingPoint() {
+[[noreturn]] void raiseInvalidFloatingPoint()
+{
     throw FloatingPointError(u"Invalid floating point operation"_s);
 }
 
 } // namespace
 
-qint64 bytesToMB(qint64 bytes) {
+qint64 bytesToMB(qint64 bytes)
+{
     qint64 mb = bytes / BytesPerMB;
     const qint64 rest = bytes % BytesPerMB; // same sign as bytes
     const qint64 twiceRest = 2 * (rest < 0 ? -rest : rest);
@@ -55,7 +61,8 @@ qint64 bytesToMB(qint64 bytes) {
     return mb;
 }
 
-double percentOfTotal(qint64 part, qint64 total) {
+double percentOfTotal(qint64 part, qint64 total)
+{
     if (total == 0)
         raiseInvalidFloatingPoint();
     const qint64 hundredfold = checkedMul(part, 100);
@@ -63,7 +70,8 @@ double percentOfTotal(qint64 part, qint64 total) {
     return roundHalfEven(percent) / 100.0;
 }
 
-SpaceFigures computeSpaceFigures(const SpaceInputs& in) {
+SpaceFigures computeSpaceFigures(const SpaceInputs& in)
+{
     if (in.TotalBytes == 0)
         raiseInvalidFloatingPoint();
 

@@ -4,16 +4,19 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-bool isAsciiLetter(QChar c) {
+bool isAsciiLetter(QChar c)
+{
     return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
 }
 
-bool isSchemeChar(QChar c) {
+bool isSchemeChar(QChar c)
+{
     return isAsciiLetter(c) || (c >= u'0' && c <= u'9') || c == u'+' || c == u'-' || c == u'.';
 }
 
 // The scheme of "scheme://rest", or an empty string when the address is not of that form.
-QString schemeOf(const QString& address) {
+QString schemeOf(const QString& address)
+{
     const qsizetype separator = address.indexOf(u"://"_s);
     if (separator <= 0 || !isAsciiLetter(address.front()))
         return {};
@@ -25,7 +28,8 @@ QString schemeOf(const QString& address) {
 
 } // namespace
 
-DiskAddressKind diskAddressKind(const QString& address) {
+DiskAddressKind diskAddressKind(const QString& address)
+{
     if (address.isEmpty() || address.contains(QChar(0)))
         return DiskAddressKind::Invalid;
     if (address.startsWith(u"\\\\"_s))

@@ -3,11 +3,13 @@
 #include "platform/LocalDiskSpaceProbe.h"
 
 void DispatchingDiskSpaceProbe::setProbe(DiskAddressKind kind,
-                                         std::unique_ptr<DiskSpaceProbe> probe) {
+                                         std::unique_ptr<DiskSpaceProbe> probe)
+{
     m_probes[kind] = std::move(probe);
 }
 
-std::optional<DiskSpace> DispatchingDiskSpaceProbe::query(const QString& address) {
+std::optional<DiskSpace> DispatchingDiskSpaceProbe::query(const QString& address)
+{
     const auto found = m_probes.find(diskAddressKind(address));
     if (found == m_probes.end() || !found->second)
         return std::nullopt;
@@ -19,7 +21,8 @@ std::optional<DiskSpace> DispatchingDiskSpaceProbe::query(const QString& address
     return space;
 }
 
-std::unique_ptr<DiskSpaceProbe> createDiskSpaceProbe() {
+std::unique_ptr<DiskSpaceProbe> createDiskSpaceProbe()
+{
     auto probe = std::make_unique<DispatchingDiskSpaceProbe>();
     probe->setProbe(DiskAddressKind::Local, std::make_unique<LocalDiskSpaceProbe>());
     return probe;

@@ -7,7 +7,8 @@
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 
-std::optional<DiskSpace> LocalDiskSpaceProbe::query(const QString& address) {
+std::optional<DiskSpace> LocalDiskSpaceProbe::query(const QString& address)
+{
     if (diskAddressKind(address) != DiskAddressKind::Local)
         return std::nullopt;
     const QByteArray path = QFile::encodeName(address);

@@ -22,12 +22,13 @@ QList<LocalVolume> mountedLocalVolumes()
 QList<LocalVolume> selectWatchableVolumes(const QList<LocalVolume>& volumes)
 {
     static const QSet<QString> pseudo = {
-        u"proc"_s,      u"sysfs"_s,      u"devtmpfs"_s,   u"devpts"_s,     u"cgroup"_s,
-        u"cgroup2"_s,   u"securityfs"_s, u"pstore"_s,     u"debugfs"_s,    u"tracefs"_s,
-        u"configfs"_s,  u"fusectl"_s,    u"mqueue"_s,     u"hugetlbfs"_s,  u"bpf"_s,
-        u"autofs"_s,    u"binfmt_misc"_s, u"rpc_pipefs"_s, u"nsfs"_s,      u"efivarfs"_s,
-        u"squashfs"_s,  u"ramfs"_s,      u"selinuxfs"_s,  u"fuse.gvfsd-fuse"_s, u"fuse.portal"_s,
-        u"overlayfs"_s, u"iso9660"_s,
+        u"proc"_s,        u"sysfs"_s,      u"devtmpfs"_s,   u"devpts"_s,
+        u"cgroup"_s,      u"cgroup2"_s,    u"securityfs"_s, u"pstore"_s,
+        u"debugfs"_s,     u"tracefs"_s,    u"configfs"_s,   u"fusectl"_s,
+        u"mqueue"_s,      u"hugetlbfs"_s,  u"bpf"_s,        u"autofs"_s,
+        u"binfmt_misc"_s, u"rpc_pipefs"_s, u"nsfs"_s,       u"efivarfs"_s,
+        u"squashfs"_s,    u"ramfs"_s,      u"selinuxfs"_s,  u"fuse.gvfsd-fuse"_s,
+        u"fuse.portal"_s, u"overlayfs"_s,  u"iso9660"_s,
     };
     auto underSystemArea = [](const QString& path) {
         for (const QString& area : {u"/run"_s, u"/dev"_s, u"/sys"_s, u"/proc"_s})
@@ -60,8 +61,7 @@ QList<LocalVolume> selectWatchableVolumes(const QList<LocalVolume>& volumes)
     return kept;
 }
 
-QString systemNameForMountPoint(const QString& mountPoint, const QStringList& taken,
-                                int maxLength)
+QString systemNameForMountPoint(const QString& mountPoint, const QStringList& taken, int maxLength)
 {
     QString base = mountPoint.section(u'/', -1, -1, QString::SectionSkipEmpty);
     if (base.isEmpty())

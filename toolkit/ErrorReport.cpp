@@ -52,8 +52,7 @@ Handler setHandler(Handler handler)
 
 void report(const QString& message)
 {
-    const QString caption =
-        QGuiApplication::applicationDisplayName();
+    const QString caption = QGuiApplication::applicationDisplayName();
     currentHandler()(caption, withFullStop(message));
 }
 

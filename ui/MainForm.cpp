@@ -1,20 +1,27 @@
 #include "ui/MainForm.h"
 
 #include "data/DM2.h"
+#include "engine/Directories.h"
 #include "toolkit/ErrorReport.h"
 
+#include <QApplication>
 #include <QLabel>
+#include <QProgressBar>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTreeWidget>
+#include <QVBoxLayout>
 
 using namespace Qt::Literals::StringLiterals;
 
-TMainForm::TMainForm(TDMVardometer& dataModule, const QStringList& arguments, QWidget* parent)
+TMainForm::TMainForm(TDMVardometer& dataModule, const QStringList& arguments, DiskSpaceProbe& probe,
+                     const Clock& clock, QWidget* parent)
     : QMainWindow(parent)
     , m_dm(dataModule)
     , m_arguments(arguments)
+    , m_probe(probe)
+    , m_clock(clock)
 {
     setObjectName(u"MainForm"_s);
     setWindowTitle(u"Vardometer"_s);
@@ -53,6 +60,18 @@ void TMainForm::buildLayout()
         page->setObjectName(QString::fromUtf16(name));
         PagesFreeSpace->addTab(page, QString::fromUtf16(caption));
     }
+    // The snapshot's progress, across the bottom of the summary page; visible and empty
+    // until the first snapshot hides it.
+    auto* summaryLayout = new QVBoxLayout(PagesFreeSpace->widget(PageSummary));
+    summaryLayout->setContentsMargins(0, 0, 0, 0);
+    summaryLayout->addStretch(1);
+    PBarLoad = new QProgressBar(PagesFreeSpace->widget(PageSummary));
+    PBarLoad->setObjectName(u"PBarLoad"_s);
+    PBarLoad->setFixedHeight(17);
+    PBarLoad->setRange(0, 100);
+    PBarLoad->setValue(0);
+    PBarLoad->setTextVisible(false);
+    summaryLayout->addWidget(PBarLoad);
     // As laid out, the summary is in front until startup brings the chart forward.
     PagesFreeSpace->setCurrentIndex(PageSummary);
 
@@ -93,6 +112,8 @@ void TMainForm::FormCreate()
         move(50, 50);
         m_dm.ADOVardometer.open();
         m_dm.SetAllDatasetsActive(true);
+        m_directories = std::make_unique<dvDirectories>(m_dm, *this, m_probe, m_clock);
+        m_directories->RefreshSystemTree();
         PagesFreeSpace->setCurrentIndex(PageChart);
     } catch (const std::exception& e) {
         ErrorReport::report(e);
@@ -113,3 +134,52 @@ void TMainForm::FormDestroy()
         ErrorReport::report(e);
     }
 }
+
+void TMainForm::setBusy(bool busy)
+{
+    // Counted, because a run started by a timer inside another run's dialog nests.
+    if (busy) {
+        if (m_busyDepth++ == 0)
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+    } else if (m_busyDepth > 0 && --m_busyDepth == 0) {
+        QApplication::restoreOverrideCursor();
+    }
+}
+
+void TMainForm::showSummaryPage()
+{
+    PagesFreeSpace->setCurrentIndex(PageSummary);
+}
+
+void TMainForm::startProgress(int maximum)
+{
+    PBarLoad->setRange(0, maximum);
+    PBarLoad->setValue(0);
+    PBarLoad->setVisible(true);
+}
+
+void TMainForm::stepProgress()
+{
+    PBarLoad->setValue(std::min(PBarLoad->value() + 1, PBarLoad->maximum()));
+}
+
+void TMainForm::hideProgress()
+{
+    PBarLoad->setVisible(false);
+}
+
+void TMainForm::holdGrids() {}
+
+void TMainForm::releaseGrids() {}
+
+void TMainForm::repaintHistoryGrid() {}
+
+void TMainForm::setCompanyName(const QString&) {}
+
+void TMainForm::clearSystemList() {}
+
+void TMainForm::addSystem(const QString&) {}
+
+void TMainForm::refreshSummaryChart() {}
+
+void TMainForm::showSystemHistory(const QString&) {}

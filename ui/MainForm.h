@@ -1,24 +1,51 @@
 #pragma once
 
+#include "engine/EngineHost.h"
+
 #include <QMainWindow>
 #include <QStringList>
 
 #include <array>
+#include <memory>
 
+class Clock;
+class DiskSpaceProbe;
 class QLabel;
+class QProgressBar;
 class QSplitter;
 class QTabWidget;
 class QTreeWidget;
 class TDMVardometer;
+class dvDirectories;
 
 // The main window. Its creation is the program's startup sequence (FormCreate) and its
 // destruction closes every dataset and the connection (FormDestroy).
-class TMainForm : public QMainWindow {
+class TMainForm : public QMainWindow, public EngineHost {
     Q_OBJECT
 public:
-    // arguments: the command line without the program name.
-    TMainForm(TDMVardometer& dataModule, const QStringList& arguments, QWidget* parent = nullptr);
+    // arguments: the command line without the program name. The probe measures addresses
+    // and the clock tells the engine the time; both outlive the window.
+    TMainForm(TDMVardometer& dataModule, const QStringList& arguments, DiskSpaceProbe& probe,
+              const Clock& clock, QWidget* parent = nullptr);
     ~TMainForm() override;
+
+    // The engine, once startup has created it; null when startup stopped before that.
+    dvDirectories* Directories() const { return m_directories.get(); }
+
+    // What the engine drives in the window.
+    void setBusy(bool busy) override;
+    void showSummaryPage() override;
+    void startProgress(int maximum) override;
+    void stepProgress() override;
+    void hideProgress() override;
+    void holdGrids() override;
+    void releaseGrids() override;
+    void repaintHistoryGrid() override;
+    void setCompanyName(const QString& name) override;
+    void clearSystemList() override;
+    void addSystem(const QString& name) override;
+    void refreshSummaryChart() override;
+    void showSystemHistory(const QString& system) override;
 
     QString statusPanelText(int panel) const;
     bool debugMode() const { return m_debugMode; }
@@ -32,10 +59,15 @@ private:
 
     TDMVardometer& m_dm;
     QStringList m_arguments;
+    DiskSpaceProbe& m_probe;
+    const Clock& m_clock;
+    std::unique_ptr<dvDirectories> m_directories;
+    int m_busyDepth = 0;
     bool m_debugMode = false;
 
     QTreeWidget* TVMenu = nullptr;
     QSplitter* Splitter1 = nullptr;
     QTabWidget* PagesFreeSpace = nullptr;
+    QProgressBar* PBarLoad = nullptr;
     std::array<QLabel*, 4> m_statusPanels{};
 };

@@ -3,6 +3,7 @@
 #include "app/VardometerApplication.h"
 #include "data/DM2.h"
 #include "data/Errors.h"
+#include "support/EngineDoubles.h"
 #include "support/TestDatabase.h"
 #include "toolkit/ErrorReport.h"
 #include "ui/MainForm.h"
@@ -50,8 +51,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("shown");
         QTest::newRow("letter gets a stop") << u"Integer overflow"_s << u"Integer overflow."_s;
         QTest::newRow("stop is kept single") << u"Done."_s << u"Done."_s;
-        QTest::newRow("quote sorts after the stop") << u"Field 'X' not found'"_s
-                                                    << u"Field 'X' not found'"_s;
+        QTest::newRow("quote sorts after the stop")
+            << u"Field 'X' not found'"_s << u"Field 'X' not found'"_s;
         QTest::newRow("question mark sorts after the stop") << u"Why?"_s << u"Why?."_s;
         QTest::newRow("closing bracket sorts before") << u"(42)"_s << u"(42)"_s;
         QTest::newRow("empty stays empty") << QString() << QString();
@@ -80,7 +81,9 @@ private Q_SLOTS:
         QFETCH(QString, panel);
         TestDatabase db;
         TDMVardometer dm(db.path());
-        TMainForm form(dm, arguments);
+        ScriptedProbe probe;
+        FixedClock clock;
+        TMainForm form(dm, arguments, probe, clock);
         QCOMPARE(form.statusPanelText(1), panel);
         QCOMPARE(form.statusPanelText(2), QString());
         QCOMPARE(form.statusPanelText(3), QString());
@@ -104,10 +107,12 @@ private Q_SLOTS:
         QVERIFY(dm.AQryAlerts.isActive());
         QVERIFY(dm.AQryFreeSpaceHistoryBySystem.isActive());
         {
-            TMainForm form(dm, {});
-            QCOMPARE(opened, (QStringList{u"+ATblAlerts"_s, u"+ATblFreeSpaceHistory"_s,
-                                          u"+ATblOptions"_s, u"+ATblSystems"_s,
-                                          u"+ATblSystemPages"_s}));
+            ScriptedProbe probe;
+            FixedClock clock;
+            TMainForm form(dm, {}, probe, clock);
+            QCOMPARE(opened,
+                     (QStringList{u"+ATblAlerts"_s, u"+ATblFreeSpaceHistory"_s, u"+ATblOptions"_s,
+                                  u"+ATblSystems"_s, u"+ATblSystemPages"_s}));
             QCOMPARE(form.pos(), QPoint(50, 50));
             QCOMPARE(form.windowTitle(), u"Vardometer"_s);
             QCOMPARE(form.findChild<QTabWidget*>(u"PagesFreeSpace"_s)->currentIndex(), 0);
@@ -126,7 +131,9 @@ private Q_SLOTS:
         TestDatabase db;
         db.exec(u"ALTER TABLE Options DROP COLUMN EMailAuth"_s);
         TDMVardometer dm(db.path());
-        TMainForm form(dm, {});
+        ScriptedProbe probe;
+        FixedClock clock;
+        TMainForm form(dm, {}, probe, clock);
         form.show();
         QCOMPARE(reports.texts, QStringList{u"ATblOptions: Field 'EMailAuth' not found."_s});
         // Datasets before the failing one opened; the steps after it did not run.
@@ -136,6 +143,21 @@ private Q_SLOTS:
         QVERIFY(!dm.ATblSystems.isActive());
         QCOMPARE(form.findChild<QTabWidget*>(u"PagesFreeSpace"_s)->currentIndex(), 1);
         QVERIFY(form.isVisible());
+    }
+
+    void emptyCompanyNameStopsStartupAfterTheEngineExists()
+    {
+        ReportRecorder reports;
+        TestDatabase db;
+        db.exec(u"UPDATE Options SET CompanyName = NULL"_s);
+        TDMVardometer dm(db.path());
+        ScriptedProbe probe;
+        FixedClock clock;
+        TMainForm form(dm, {}, probe, clock);
+        QCOMPARE(reports.texts,
+                 QStringList{u"Could not convert variant of type (Null) into type (String)"_s});
+        QVERIFY(form.Directories() != nullptr);
+        QCOMPARE(form.findChild<QTabWidget*>(u"PagesFreeSpace"_s)->currentIndex(), 1);
     }
 
     void pendingEditIsDiscardedAtExit()
@@ -187,8 +209,9 @@ private Q_SLOTS:
         QCOMPARE(process.exitStatus(), QProcess::NormalExit);
         QCOMPARE(process.exitCode(), 1);
         const QString err = QString::fromLocal8Bit(process.readAllStandardError());
-        QVERIFY2(err.contains(u"Application Error\nException DatabaseError in module vardometer at "_s),
-                 qPrintable(err));
+        QVERIFY2(
+            err.contains(u"Application Error\nException DatabaseError in module vardometer at "_s),
+            qPrintable(err));
         QVERIFY2(err.contains(u"Vardometer.db"_s), qPrintable(err));
         // The program never creates the file it could not find.
         QVERIFY(!QFile::exists(dir.filePath(u"Vardometer.db"_s)));

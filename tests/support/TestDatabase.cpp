@@ -33,3 +33,17 @@ QVariant TestDatabase::scalar(const QString& sql, const QVariantList& values) co
     db.close();
     return v;
 }
+
+QVariantList TestDatabase::column(const QString& sql, const QVariantList& values) const
+{
+    DbConnection db(u"TestDatabase"_s);
+    db.setFileName(m_path);
+    db.open();
+    QSqlQuery q = db.exec(sql, values);
+    QVariantList result;
+    while (q.next())
+        result << q.value(0);
+    q.finish();
+    db.close();
+    return result;
+}

@@ -18,6 +18,8 @@ public:
     // Runs SQL on a private connection, closed again before returning.
     void exec(const QString& sql, const QVariantList& values = {}) const;
     QVariant scalar(const QString& sql, const QVariantList& values = {}) const;
+    // The first column of every row the statement returns, in its order.
+    QVariantList column(const QString& sql, const QVariantList& values = {}) const;
 
 private:
     QTemporaryDir m_dir;

@@ -1,0 +1,98 @@
+#pragma once
+
+#include "engine/Clock.h"
+#include "engine/EngineHost.h"
+#include "platform/DiskSpaceProbe.h"
+
+#include <QHash>
+#include <QStringList>
+
+#include <algorithm>
+
+using namespace Qt::Literals::StringLiterals;
+
+// A clock that says what the test tells it.
+class FixedClock : public Clock {
+public:
+    explicit FixedClock(QDateTime now = QDateTime(QDate(2007, 3, 11), QTime(9, 30)))
+        : current(std::move(now))
+    {
+    }
+    QDateTime now() const override { return current; }
+    QDateTime current;
+};
+
+// Answers from a table of addresses; any other address is unreachable. For the cases a real
+// volume cannot give: unreachable shares, exact byte counts, volumes of petabytes.
+class ScriptedProbe : public DiskSpaceProbe {
+public:
+    void set(const QString& address, qint64 freeBytes, qint64 totalBytes)
+    {
+        answers.insert(address, DiskSpace{freeBytes, totalBytes});
+    }
+    std::optional<DiskSpace> query(const QString& address) override
+    {
+        asked << address;
+        const auto it = answers.constFind(address);
+        if (it == answers.constEnd())
+            return std::nullopt;
+        return *it;
+    }
+    QHash<QString, DiskSpace> answers;
+    QStringList asked;
+};
+
+// Writes down every call a run makes on the window, in order.
+class RecordingHost : public EngineHost {
+public:
+    void setBusy(bool b) override
+    {
+        busy = b;
+        calls << (b ? u"busy"_s : u"idle"_s);
+    }
+    void showSummaryPage() override { calls << u"summaryPage"_s; }
+    void startProgress(int maximum) override
+    {
+        progressMaximum = maximum;
+        progressPosition = 0;
+        progressVisible = true;
+        calls << u"startProgress %1"_s.arg(maximum);
+    }
+    void stepProgress() override
+    {
+        progressPosition = std::min(progressPosition + 1, progressMaximum);
+    }
+    void hideProgress() override
+    {
+        progressVisible = false;
+        calls << u"hideProgress"_s;
+    }
+    void holdGrids() override
+    {
+        gridsHeld = true;
+        calls << u"holdGrids"_s;
+    }
+    void releaseGrids() override
+    {
+        gridsHeld = false;
+        calls << u"releaseGrids"_s;
+    }
+    void repaintHistoryGrid() override { calls << u"repaintHistoryGrid"_s; }
+    void setCompanyName(const QString& name) override { companyName = name; }
+    void clearSystemList() override { systems.clear(); }
+    void addSystem(const QString& name) override { systems << name; }
+    void refreshSummaryChart() override { calls << u"refreshSummaryChart"_s; }
+    void showSystemHistory(const QString& system) override
+    {
+        calls << u"showSystemHistory "_s + system;
+    }
+
+    QStringList calls;
+    bool busy = false;
+    bool gridsHeld = false;
+    bool progressVisible = false;
+    int progressMaximum = 0;
+    int progressPosition = 0;
+    QString companyName;
+    QStringList systems;
+};
