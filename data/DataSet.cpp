@@ -188,7 +188,9 @@ void DataSet::open()
         buildFields();
         m_rows = std::make_unique<RowReader>(m_connection, m_table, m_columns);
         m_rows->setTail(tailSql());
-        m_rows->setParameters(boundParameters());
+        const QVariantMap bound = boundParameters();
+        m_boundMasterValue = bound.value(MasterParameter);
+        m_rows->setParameters(bound);
         m_rows->loadKeys();
     } catch (...) {
         m_rows.reset();
@@ -247,14 +249,28 @@ void DataSet::ensureRows()
     if (!m_rowsStale || !m_rows)
         return;
     m_rowsStale = false;
-    m_rows->setParameters(boundParameters());
+    const QVariantMap bound = boundParameters();
+    m_boundMasterValue = bound.value(MasterParameter);
+    m_rows->setParameters(bound);
     m_rows->loadKeys();
     placeAtFirst();
+    if (m_keyToFind) {
+        for (int i = 0; i < m_rows->count(); ++i)
+            if (m_rows->keyAt(i) == *m_keyToFind)
+                m_pos = i;
+        m_bof = m_pos == 0;
+        m_keyToFind.reset();
+    }
 }
 
 void DataSet::masterChanged()
 {
     if (!isActive())
+        return;
+    // Rows depend only on the master's value: a move to a row with the same value, or a
+    // post that left it alone, changes nothing here.
+    if (!m_rowsStale &&
+        Variant::compare(boundParameters().value(MasterParameter), m_boundMasterValue) == 0)
         return;
     checkBrowseMode();
     m_rowsStale = true; // read lazily: a run walking the master need not pay for it
@@ -409,7 +425,7 @@ void DataSet::append()
 {
     requireActive();
     checkBrowseMode();
-    ensureRows();
+    // Rows left unread since the master moved stay unread: appending needs none of them.
     m_buffer.clear();
     for (const auto& f : m_fields)
         m_buffer << f->normalized(f->defaultValue());
@@ -439,17 +455,22 @@ void DataSet::post()
             marks << u"?"_s;
             values << m_buffer[i];
         }
-        QSqlQuery insert;
+        DbConnection::WriteResult insert;
         try {
-            insert = m_connection.exec(
+            insert = m_connection.write(
                 u"INSERT INTO %1 (%2) VALUES (%3)"_s.arg(
                     Schema::quoted(m_table), columns.join(u", "_s), marks.join(u", "_s)),
                 values);
         } catch (const DatabaseError& e) {
             raise(e.message());
         }
-        m_rows->appendKey(insert.lastInsertId().toLongLong());
-        m_pos = m_rows->count() - 1;
+        const qint64 key = insert.lastInsertId;
+        if (m_rowsStale) {
+            m_keyToFind = key; // the new row is current once the rows are read
+        } else {
+            m_rows->appendKey(key);
+            m_pos = m_rows->count() - 1;
+        }
         m_buffer.clear();
         m_changed.clear();
         setState(DataSetState::Browse);
@@ -469,18 +490,20 @@ void DataSet::post()
     }
     if (!assignments.isEmpty()) {
         values << m_rows->keyAt(m_pos);
-        QSqlQuery update;
+        DbConnection::WriteResult update;
         try {
-            update = m_connection.exec(u"UPDATE %1 SET %2 WHERE rowid = ?"_s.arg(
-                                           Schema::quoted(m_table), assignments.join(u", "_s)),
-                                       values);
+            update = m_connection.write(u"UPDATE %1 SET %2 WHERE rowid = ?"_s.arg(
+                                            Schema::quoted(m_table), assignments.join(u", "_s)),
+                                        values);
         } catch (const DatabaseError& e) {
             raise(e.message());
         }
-        if (update.numRowsAffected() != 1)
+        if (update.rowsAffected != 1)
             raise(u"Row cannot be located for updating. Some values may have been changed "
                   u"since it was last read"_s);
-        m_rows->forget(m_pos);
+        for (int i = 0; i < fieldCount(); ++i)
+            if (m_changed[static_cast<size_t>(i)])
+                m_rows->updateCached(m_pos, i, m_buffer[i]);
     }
     m_buffer.clear();
     m_changed.clear();
@@ -518,8 +541,8 @@ void DataSet::deleteRecord()
     if (m_rows->count() == 0)
         raise(u"Cannot perform this operation on an empty dataset"_s);
     try {
-        m_connection.exec(u"DELETE FROM %1 WHERE rowid = ?"_s.arg(Schema::quoted(m_table)),
-                          {m_rows->keyAt(m_pos)});
+        m_connection.write(u"DELETE FROM %1 WHERE rowid = ?"_s.arg(Schema::quoted(m_table)),
+                           {m_rows->keyAt(m_pos)});
     } catch (const DatabaseError& e) {
         raise(e.message());
     }
@@ -611,7 +634,7 @@ void DataSet::enableControls()
     if (m_disableCount == 0 || --m_disableCount > 0)
         return;
     Q_EMIT layoutChanged();
-    Q_EMIT cursorMoved(recNo());
+    Q_EMIT cursorMoved(m_rowsStale ? -1 : recNo());
 }
 
 void DataSet::notifyLayout()
@@ -628,6 +651,8 @@ void DataSet::notifyRow(int row)
 
 void DataSet::notifyCursor()
 {
+    // A detail whose master moved says so without reading its rows: they are read when
+    // someone looks, not on every step of a run that walks the master.
     if (m_disableCount == 0)
-        Q_EMIT cursorMoved(recNo());
+        Q_EMIT cursorMoved(m_rowsStale ? -1 : recNo());
 }

@@ -130,6 +130,8 @@ private:
     std::vector<std::unique_ptr<Field>> m_fields;
     std::unique_ptr<RowReader> m_rows;
     bool m_rowsStale = false; // a master moved; reread on next use
+    QVariant m_boundMasterValue; // the master value the rows were read for
+    std::optional<qint64> m_keyToFind; // a row posted while the rows were unread
     int m_pos = -1;
     bool m_bof = true;
     bool m_eof = true;

@@ -91,6 +91,10 @@ void DbConnection::open()
     if (!probe.exec(u"SELECT count(*) FROM sqlite_master"_s))
         fail(probe.lastError().databaseText());
     probe.finish();
+    // A walk of the history in system order reads one table page per snapshot, so the
+    // pages of a system's ten years must stay cached to be reused by the next system.
+    probe.exec(u"PRAGMA cache_size = -16384"_s);
+    probe.finish();
     if (sqlite3* handle = sqliteHandle(db); handle && sqlite3_db_readonly(handle, "main") == 1)
         fail(u"the file cannot be written"_s);
     m_transactionDepth = 0;
@@ -107,6 +111,7 @@ void DbConnection::close()
     if (m_transactionDepth > 0)
         db.rollback();
     m_transactionDepth = 0;
+    m_writeStatements.clear();
     db.close();
     Q_EMIT connectedChanged(false);
 }
@@ -152,6 +157,28 @@ QSqlQuery DbConnection::exec(const QString& sql, const QVariantList& values) con
     if (!query.exec())
         raise(m_fileName, query.lastError());
     return query;
+}
+
+DbConnection::WriteResult DbConnection::write(const QString& sql, const QVariantList& values)
+{
+    auto found = m_writeStatements.find(sql);
+    if (found == m_writeStatements.end()) {
+        QSqlQuery query(database());
+        if (!query.prepare(sql))
+            raise(m_fileName, query.lastError());
+        found = m_writeStatements.insert(sql, query);
+    }
+    QSqlQuery& query = *found;
+    for (int i = 0; i < values.size(); ++i)
+        query.bindValue(i, values[i]);
+    if (!query.exec()) {
+        const QSqlError error = query.lastError();
+        query.finish();
+        raise(m_fileName, error);
+    }
+    WriteResult result{query.numRowsAffected(), query.lastInsertId().toLongLong()};
+    query.finish();
+    return result;
 }
 
 void DbConnection::raise(const QString& context, const QSqlError& error) const

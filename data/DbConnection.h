@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QObject>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -33,6 +34,14 @@ public:
 
     // Prepares and runs one statement with positional values; throws on failure.
     QSqlQuery exec(const QString& sql, const QVariantList& values = {}) const;
+
+    // Runs a statement that returns no rows (INSERT, UPDATE, DELETE), keeping it prepared
+    // for the next call with the same text: a run writes thousands of rows alike.
+    struct WriteResult {
+        int rowsAffected = 0;
+        qint64 lastInsertId = 0;
+    };
+    WriteResult write(const QString& sql, const QVariantList& values);
     [[noreturn]] void raise(const QString& context, const QSqlError& error) const;
 
 Q_SIGNALS:
@@ -43,4 +52,5 @@ private:
     QString m_fileName;
     int m_busyTimeoutMs = 2000;
     int m_transactionDepth = 0;
+    QHash<QString, QSqlQuery> m_writeStatements;
 };

@@ -6,9 +6,10 @@
 #include <QVariant>
 #include <QVariantMap>
 
-#include <vector>
+#include <deque>
 
 class DbConnection;
+struct sqlite3;
 
 // Reads the rows of one table in a query's order without holding them all: opening keeps
 // only the list of row ids in order, and rows are fetched a page at a time by id when they
@@ -33,19 +34,26 @@ public:
     void appendKey(qint64 key);
     void removeAt(int index);
     void forget(int index); // the row changed in the file: read it again when next needed
+    // The dataset wrote these values itself: keep the cached copy in step instead of
+    // reading the whole page again for one changed row.
+    void updateCached(int index, int column, const QVariant& value);
 
     static constexpr int PageSize = 256;
     static constexpr int CachedPages = 8;
 
 private:
     void fetchPage(int page);
+    sqlite3* handle() const;
+    [[noreturn]] void fail(sqlite3* db) const;
 
     const DbConnection& m_connection;
     QString m_table;
     QStringList m_columns;
     QString m_tail;
     QVariantMap m_parameters;
-    std::vector<qint64> m_keys;
+    // A deque, not a vector: millions of ids arrive with no count up front, and a vector
+    // growing by doubling briefly holds up to three times the list while it copies.
+    std::deque<qint64> m_keys;
     QHash<int, QList<Row>> m_pages;
     QList<int> m_recentPages; // most recent last
 };
