@@ -241,6 +241,20 @@ private Q_SLOTS:
         QVERIFY(!f.host.calls.contains(u"refreshSummaryChart"_s));
     }
 
+    void aRunKeepsEveryLinePastTenThousand()
+    {
+        QList<DatabaseCreator::NewSystem> systems;
+        for (int i = 1; i <= 10'001; ++i)
+            systems << DatabaseCreator::NewSystem{u"S%1"_s.arg(i), u"/gone"_s, {}};
+        EngineFixture f(systems);
+        dvDirectories& engine = f.start();
+        engine.CheckSpace();
+        QCOMPARE(engine.AlertCount, 10'001);
+        QCOMPARE(engine.alertLine(9'999), u"S9999 : System Not Found"_s);
+        QCOMPARE(engine.alertLine(10'001), u"S10001 : System Not Found"_s);
+        QCOMPARE(engine.currentAlertLines().size(), 10'001);
+    }
+
     void twoSnapshotsOnOneDay()
     {
         EngineFixture f({{u"Disk"_s, u"/disk"_s, {}}});
