@@ -86,13 +86,3 @@ void dvDirectories::RefreshSystemTree()
         systems.next();
     }
 }
-
-void dvDirectories::SendEMailAlerts()
-{
-    // Delivery by e-mail is added with the mail transport.
-}
-
-void dvDirectories::ShowPopupAlerts()
-{
-    // Delivery in the popup window is added with that window.
-}
