@@ -30,6 +30,16 @@ public:
     // The two charts.
     virtual void refreshSummaryChart() = 0;
     virtual void showSystemHistory(const QString& system) = 0;
+
+    // A plain message captioned with the application title, such as "Mail Error: ...";
+    // returns when the user has dismissed it.
+    virtual void showMessage(const QString& text) = 0;
+
+    // The popup alert window: a new, empty window; one more stamped line at its end; and
+    // showing it modally, returning when the user has closed it.
+    virtual void createPopupWindow() = 0;
+    virtual void appendPopupLine(const QString& stampedLine) = 0;
+    virtual void showPopupWindow() = 0;
 };
 
 // A host that shows nothing: for runs without a window.
@@ -48,4 +58,8 @@ public:
     void addSystem(const QString&) override {}
     void refreshSummaryChart() override {}
     void showSystemHistory(const QString&) override {}
+    void showMessage(const QString&) override {}
+    void createPopupWindow() override {}
+    void appendPopupLine(const QString&) override {}
+    void showPopupWindow() override {}
 };

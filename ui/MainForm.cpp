@@ -5,7 +5,9 @@
 #include "toolkit/ErrorReport.h"
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QLabel>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QSplitter>
 #include <QStatusBar>
@@ -183,3 +185,17 @@ void TMainForm::addSystem(const QString&) {}
 void TMainForm::refreshSummaryChart() {}
 
 void TMainForm::showSystemHistory(const QString&) {}
+
+void TMainForm::showMessage(const QString& text)
+{
+    QMessageBox box(QMessageBox::NoIcon, QGuiApplication::applicationDisplayName(), text,
+                    QMessageBox::Ok, this);
+    box.exec();
+}
+
+// The popup alert window comes with its own class; until then deliveries show nothing.
+void TMainForm::createPopupWindow() {}
+
+void TMainForm::appendPopupLine(const QString&) {}
+
+void TMainForm::showPopupWindow() {}

@@ -46,6 +46,10 @@ public:
     void addSystem(const QString& name) override;
     void refreshSummaryChart() override;
     void showSystemHistory(const QString& system) override;
+    void showMessage(const QString& text) override;
+    void createPopupWindow() override;
+    void appendPopupLine(const QString& stampedLine) override;
+    void showPopupWindow() override;
 
     QString statusPanelText(int panel) const;
     bool debugMode() const { return m_debugMode; }

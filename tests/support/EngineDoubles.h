@@ -87,7 +87,17 @@ public:
         calls << u"showSystemHistory "_s + system;
     }
 
+    void showMessage(const QString& text) override { calls << u"message "_s + text; }
+    void createPopupWindow() override
+    {
+        calls << u"createPopupWindow"_s;
+        popupLines.clear();
+    }
+    void appendPopupLine(const QString& line) override { popupLines << line; }
+    void showPopupWindow() override { calls << u"showPopupWindow"_s; }
+
     QStringList calls;
+    QStringList popupLines;
     bool busy = false;
     bool gridsHeld = false;
     bool progressVisible = false;
