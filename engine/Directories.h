@@ -79,8 +79,9 @@ private:
     void addAlertLine(const QString& line);
     void takeRunDateAndTime();
     void reopenSystems();
-    void writeCheckFigures();
-    void writeSnapshotFigures();
+    // The latest figures of the current system into its row; the consumption figures only
+    // when asked, since the snapshot leaves them to the Check Space run.
+    void writeLatestFigures(bool withConsumption);
     void appendHistoryRow();
 
     TDMVardometer& m_dm;

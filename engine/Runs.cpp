@@ -24,36 +24,23 @@ void dvDirectories::reopenSystems()
     m_dm.ATblSystems.first();
 }
 
-void dvDirectories::writeCheckFigures()
+void dvDirectories::writeLatestFigures(bool withConsumption)
 {
     DataSet& s = m_dm.ATblSystems;
     s.edit();
     s.fieldByName(u"LastTotalMB"_s).setValue(TotalMB);
     s.fieldByName(u"LastFreeMB"_s).setValue(FreeMB);
     s.fieldByName(u"LastUSedMB"_s).setValue(UsedMB);
-    s.fieldByName(u"CumUsedMB"_s).setValue(CumulativeUsedMB);
-    s.fieldByName(u"AvgDailyMB"_s).setValue(AverageDailyMB);
+    if (withConsumption) {
+        s.fieldByName(u"CumUsedMB"_s).setValue(CumulativeUsedMB);
+        s.fieldByName(u"AvgDailyMB"_s).setValue(AverageDailyMB);
+    }
     s.fieldByName(u"LastFree%"_s).setValue(FreePercent);
     s.fieldByName(u"LastUsed%"_s).setValue(UsedPercent);
     if (AddressFound) {
         s.fieldByName(u"DateLastAnalysed"_s).setValue(RunDate);
         s.fieldByName(u"TimeLastAnalysed"_s).setValue(RunTime);
     }
-    s.fieldByName(u"ZeroDate1"_s).setValue(ZeroDate > 0 ? QVariant(ZeroDate) : QVariant());
-    s.post();
-}
-
-void dvDirectories::writeSnapshotFigures()
-{
-    DataSet& s = m_dm.ATblSystems;
-    s.edit();
-    s.fieldByName(u"LastTotalMB"_s).setValue(TotalMB);
-    s.fieldByName(u"LastFreeMB"_s).setValue(FreeMB);
-    s.fieldByName(u"LastUSedMB"_s).setValue(UsedMB);
-    s.fieldByName(u"LastFree%"_s).setValue(FreePercent);
-    s.fieldByName(u"LastUsed%"_s).setValue(UsedPercent);
-    s.fieldByName(u"DateLastAnalysed"_s).setValue(RunDate);
-    s.fieldByName(u"TimeLastAnalysed"_s).setValue(RunTime);
     s.fieldByName(u"ZeroDate1"_s).setValue(ZeroDate > 0 ? QVariant(ZeroDate) : QVariant());
     s.post();
 }
@@ -88,7 +75,7 @@ void dvDirectories::CheckSpace()
         DataSet& systems = m_dm.ATblSystems;
         while (!systems.eof()) {
             AnalyseSystem();
-            writeCheckFigures();
+            writeLatestFigures(true);
             if (!AddressFound) {
                 AlertText = AlertLine::systemNotFoundText();
                 addAlertLine(AlertLine::systemNotFoundLine(SystemName));
@@ -164,7 +151,8 @@ void dvDirectories::LoadSnapshot()
         while (!systems.eof()) {
             AnalyseSystem();
             if (AddressFound) {
-                writeSnapshotFigures();
+                // The consumption figures stay the Check Space run's own.
+                writeLatestFigures(false);
                 appendHistoryRow();
             } else {
                 AlertText = AlertLine::systemNotFoundText();

@@ -2,6 +2,7 @@
 #include "data/DM2.h"
 #include "data/DateTimeValue.h"
 #include "platform/LocalVolumes.h"
+#include "support/CapturedStream.h"
 
 #include <QDir>
 #include <QFile>
@@ -22,27 +23,14 @@ struct InitResult {
     QString err;
 };
 
-QString drain(FILE* f)
-{
-    std::fflush(f);
-    std::rewind(f);
-    QByteArray bytes;
-    char buffer[1024];
-    size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
-        bytes.append(buffer, static_cast<qsizetype>(n));
-    std::fclose(f);
-    return QString::fromLocal8Bit(bytes);
-}
-
 InitResult runInit(const QStringList& arguments)
 {
-    FILE* out = std::tmpfile();
-    FILE* err = std::tmpfile();
+    CapturedStream out;
+    CapturedStream err;
     InitResult r;
-    r.status = runInitCommand(arguments, out, err);
-    r.out = drain(out);
-    r.err = drain(err);
+    r.status = runInitCommand(arguments, out.file(), err.file());
+    r.out = out.text();
+    r.err = err.text();
     return r;
 }
 

@@ -4,6 +4,7 @@
 #include "engine/AlertStamp.h"
 #include "engine/Directories.h"
 #include "platform/LocalVolumes.h"
+#include "support/CapturedStream.h"
 #include "support/EngineDoubles.h"
 #include "support/RaisedMessage.h"
 #include "support/TestDatabase.h"
@@ -74,18 +75,6 @@ struct EngineFixture {
             .toInt();
     }
 };
-
-QString readAll(FILE* f)
-{
-    std::fflush(f);
-    std::rewind(f);
-    QByteArray bytes;
-    char buffer[4096];
-    size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
-        bytes.append(buffer, static_cast<qsizetype>(n));
-    return QString::fromLocal8Bit(bytes);
-}
 
 } // namespace
 
@@ -344,13 +333,12 @@ private Q_SLOTS:
         else if (args.size() == 1)
             args[0] = db.dir() + u'/' + args[0];
 
-        FILE* out = std::tmpfile();
-        FILE* err = std::tmpfile();
-        const int result = runEngineCommand(RunKind::CheckSpace, args, out, err, clock, probe);
-        const QString printed = readAll(out);
-        const QString errors = readAll(err);
-        std::fclose(out);
-        std::fclose(err);
+        CapturedStream out;
+        CapturedStream err;
+        const int result =
+            runEngineCommand(RunKind::CheckSpace, args, out.file(), err.file(), clock, probe);
+        const QString printed = out.text();
+        const QString errors = err.text();
 
         QCOMPARE(result, status);
         QCOMPARE(printed, output);
