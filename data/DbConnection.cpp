@@ -89,7 +89,9 @@ void DbConnection::open()
     // SQLite reads the file lazily; make it prove now that it is a database we can use.
     QSqlQuery probe(db);
     if (!probe.exec(u"SELECT count(*) FROM sqlite_master"_s))
-        fail(probe.lastError().databaseText());
+        fail(probe.lastError().databaseText().contains(u"database is locked"_s)
+                 ? u"the file is locked by another process"_s
+                 : probe.lastError().databaseText());
     probe.finish();
     // A walk of the history in system order reads one table page per snapshot, so the
     // pages of a system's ten years must stay cached to be reused by the next system.
