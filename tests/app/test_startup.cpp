@@ -96,8 +96,8 @@ private Q_SLOTS:
     {
         ReportRecorder reports;
         TestDatabase db;
+        QStringList opened; // outlives the data module, whose destruction still reports
         TDMVardometer dm(db.path());
-        QStringList opened;
         for (DataSet* ds : dm.allDataSets())
             connect(ds, &DataSet::activeChanged, this, [&opened, ds](bool active) {
                 opened << (active ? u"+"_s : u"-"_s) + ds->objectName();
