@@ -12,6 +12,28 @@
 
 using namespace Qt::Literals::StringLiterals;
 
+namespace {
+
+// Without a window, the messages a run shows (a failed e-mail delivery) go to the error
+// stream; they report, they do not fail the command.
+class PrintingEngineHost : public SilentEngineHost {
+public:
+    explicit PrintingEngineHost(FILE* err)
+        : m_err(err)
+    {
+    }
+    void showMessage(const QString& text) override
+    {
+        std::fprintf(m_err, "%s\n", text.toLocal8Bit().constData());
+        std::fflush(m_err);
+    }
+
+private:
+    FILE* m_err;
+};
+
+} // namespace
+
 int runEngineCommand(RunKind kind, const QStringList& arguments, FILE* out, FILE* err,
                      const Clock& clock, DiskSpaceProbe& probe)
 {
@@ -24,7 +46,7 @@ int runEngineCommand(RunKind kind, const QStringList& arguments, FILE* out, FILE
     try {
         TDMVardometer dm(file);
         dm.SetAllDatasetsActive(true);
-        SilentEngineHost host;
+        PrintingEngineHost host(err);
         dvDirectories directories(dm, host, probe, clock);
         directories.RefreshSystemTree();
         if (kind == RunKind::CheckSpace)

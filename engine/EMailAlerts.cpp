@@ -1,6 +1,74 @@
+#include "data/DM2.h"
+#include "engine/AlertStamp.h"
+#include "engine/Clock.h"
 #include "engine/Directories.h"
+#include "engine/EngineHost.h"
+#include "engine/MailMessage.h"
+#include "platform/SmtpTransport.h"
+
+#include <QUuid>
+
+#include <optional>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+// Every address of the Alerts table in the query's order. A Null address raises the
+// conversion error here, before anything is sent, and ends the run.
+QStringList alertAddresses(DataSet& query)
+{
+    query.close();
+    query.open();
+    QStringList addresses;
+    for (query.first(); !query.eof(); query.next())
+        addresses << query.fieldByName(u"EMailAddress"_s).asString();
+    query.close();
+    return addresses;
+}
+
+} // namespace
 
 void dvDirectories::SendEMailAlerts()
 {
-    // Delivery by e-mail is added with the mail transport.
+    if (!EMailAlerts || AlertCount == 0)
+        return;
+
+    const MailMessage::ServerAddress server = MailMessage::parseServerAddress(EMailHost);
+    SmtpDelivery delivery;
+    delivery.host = server.host;
+    delivery.port = server.port;
+    delivery.authenticate = EMailAuth;
+    if (EMailAuth) {
+        delivery.username = EMailUsername;
+        delivery.password = EMailPassword;
+    }
+
+    const QStringList addresses = alertAddresses(m_dm.AQryAlerts);
+    MailMessage::Content content;
+    content.from = EMailFrom;
+    content.subject = EMailSubject;
+    content.to = MailMessage::recipientAddresses(addresses);
+    // Each line takes the time anew, so a delivery that runs across a second shows it.
+    for (int i = 1; i <= AlertCount; ++i)
+        content.lines << stampedAlertLine(m_clock.now(), alertLine(i));
+    content.date = m_clock.now();
+    content.uniqueToken = QUuid::createUuid().toString(QUuid::WithoutBraces);
+
+    delivery.envelopeFrom = MailMessage::mailboxAddress(EMailFrom);
+    delivery.envelopeRecipients = content.to;
+    delivery.message = MailMessage::compose(content);
+
+    // A failed delivery is the user's to see, not the run's to end: the popup and the rest of
+    // the run still follow. The box is shown once the connection is gone, because a run
+    // started by a timer may deliver again while it is open. The transport gives up after
+    // 10 seconds without a connection and 60 seconds for the whole exchange.
+    std::optional<QString> failure;
+    try {
+        createSmtpTransport()->send(delivery);
+    } catch (const std::exception& e) {
+        failure = QString::fromUtf8(e.what());
+    }
+    if (failure)
+        m_host.showMessage(u"Mail Error: "_s + *failure);
 }

@@ -1,17 +1,30 @@
 #include "ui/MainForm.h"
 
 #include "data/DM2.h"
+#include "engine/Clock.h"
 #include "engine/Directories.h"
+#include "toolkit/DBNavigator.h"
+#include "toolkit/DataGrid.h"
 #include "toolkit/ErrorReport.h"
+#include "ui/MsgBox.h"
+#include "ui/Pictures.h"
+#include "ui/Systems.h"
+#include "views/GridRules.h"
 
 #include <QApplication>
+#include <QComboBox>
+#include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QMenuBar>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QProgressBar>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTabWidget>
+#include <QToolBar>
+#include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -28,8 +41,14 @@ TMainForm::TMainForm(TDMVardometer& dataModule, const QStringList& arguments, Di
     setObjectName(u"MainForm"_s);
     setWindowTitle(u"Vardometer"_s);
     resize(1057, 641);
+    // The classic 8-point sans serif; every column width is counted in its digits.
+    setFont(QFont(u"DejaVu Sans"_s, 8));
     buildLayout();
     FormCreate();
+    // Created once at start and reused; it edits the same Systems dataset the summary shows.
+    SystemsForm = new TSystemsForm(&m_dm.SrcSystems, this);
+    SystemsForm->setWindowIcon(windowIcon());
+    SystemsForm->setFont(font());
 }
 
 TMainForm::~TMainForm()
@@ -39,6 +58,25 @@ TMainForm::~TMainForm()
 
 void TMainForm::buildLayout()
 {
+    setWindowIcon(Pictures::icon(Pictures::CheckSpace));
+
+    CoolBarMain = new QToolBar(this);
+    CoolBarMain->setObjectName(u"CoolBarMain"_s);
+    CoolBarMain->setMovable(false);
+    CoolBarMain->setFloatable(false);
+    CoolBarMain->setFixedHeight(29);
+    CoolBarMain->setContentsMargins(8, 0, 0, 0);
+    BtnCheckSpace = new QToolButton(CoolBarMain);
+    BtnCheckSpace->setObjectName(u"BtnCheckSpace"_s);
+    BtnCheckSpace->setText(u"Check Space"_s);
+    BtnCheckSpace->setIcon(Pictures::icon(Pictures::CheckSpace));
+    BtnCheckSpace->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    BtnCheckSpace->setAutoRaise(true);
+    BtnCheckSpace->setFixedSize(113, 25);
+    CoolBarMain->addWidget(BtnCheckSpace);
+    connect(BtnCheckSpace, &QToolButton::clicked, this, &TMainForm::MnuMainActionCheckSpaceClick);
+    addToolBar(Qt::TopToolBarArea, CoolBarMain);
+
     Splitter1 = new QSplitter(Qt::Horizontal, this);
     Splitter1->setObjectName(u"Splitter1"_s);
     Splitter1->setHandleWidth(8);
@@ -48,34 +86,49 @@ void TMainForm::buildLayout()
     TVMenu->setObjectName(u"TVMenu"_s);
     TVMenu->setHeaderHidden(true);
     TVMenu->setIndentation(19);
+    TVMenu->setRootIsDecorated(true);
+    TVMenu->setSortingEnabled(false);
+    TVMenu->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    TVMenu->setSelectionMode(QAbstractItemView::SingleSelection);
 
     PagesFreeSpace = new QTabWidget(Splitter1);
     PagesFreeSpace->setObjectName(u"PagesFreeSpace"_s);
-    const std::array<std::pair<const char16_t*, const char16_t*>, 4> pages{{
-        {u"PageFreeSpaceChart", u"Chart"},
-        {u"PagesFreeSpaceSummary", u"Summary"},
-        {u"PagesFreeSpaceHistory", u"History"},
-        {u"PagesFreeSpaceSystem", u"System History"},
+    PagesFreeSpace->setUsesScrollButtons(false);
+    const std::array<std::tuple<const char16_t*, const char16_t*, Pictures::Picture>, 4> pages{{
+        {u"PageFreeSpaceChart", u"Chart", Pictures::Chart},
+        {u"PagesFreeSpaceSummary", u"Summary", Pictures::Table},
+        {u"PagesFreeSpaceHistory", u"History", Pictures::Table},
+        {u"PagesFreeSpaceSystem", u"System History", Pictures::Chart},
     }};
-    for (const auto& [name, caption] : pages) {
+    for (const auto& [name, caption, picture] : pages) {
         auto* page = new QWidget(PagesFreeSpace);
         page->setObjectName(QString::fromUtf16(name));
-        PagesFreeSpace->addTab(page, QString::fromUtf16(caption));
+        PagesFreeSpace->addTab(page, Pictures::icon(picture), QString::fromUtf16(caption));
     }
+
     // The snapshot's progress, across the bottom of the summary page; visible and empty
     // until the first snapshot hides it.
-    auto* summaryLayout = new QVBoxLayout(PagesFreeSpace->widget(PageSummary));
-    summaryLayout->setContentsMargins(0, 0, 0, 0);
-    summaryLayout->addStretch(1);
     PBarLoad = new QProgressBar(PagesFreeSpace->widget(PageSummary));
     PBarLoad->setObjectName(u"PBarLoad"_s);
     PBarLoad->setFixedHeight(17);
     PBarLoad->setRange(0, 100);
     PBarLoad->setValue(0);
     PBarLoad->setTextVisible(false);
-    summaryLayout->addWidget(PBarLoad);
-    // As laid out, the summary is in front until startup brings the chart forward.
-    PagesFreeSpace->setCurrentIndex(PageSummary);
+
+    // The system history page: the chart fills it; the system list sits over its corner.
+    auto* systemPage = PagesFreeSpace->widget(PageSystemHistory);
+    GBoxSystemName = new QGroupBox(u"System Name "_s, systemPage);
+    GBoxSystemName->setObjectName(u"GBoxSystemName"_s);
+    auto* boxLayout = new QVBoxLayout(GBoxSystemName);
+    CBoxSystemName = new QComboBox(GBoxSystemName);
+    CBoxSystemName->setObjectName(u"CBoxSystemName"_s);
+    CBoxSystemName->setEditable(true);
+    CBoxSystemName->setMinimumContentsLength(20);
+    boxLayout->addWidget(CBoxSystemName);
+    GBoxSystemName->move(8, 8);
+    GBoxSystemName->adjustSize();
+
+    buildGrids();
 
     Splitter1->addWidget(TVMenu);
     Splitter1->addWidget(PagesFreeSpace);
@@ -86,6 +139,7 @@ void TMainForm::buildLayout()
     QStatusBar* bar = statusBar();
     bar->setObjectName(u"StatusBar"_s);
     bar->setSizeGripEnabled(true);
+    bar->setFixedHeight(22);
     const std::array<int, 4> widths{185, 185, 185, 50};
     for (size_t i = 0; i < widths.size(); ++i) {
         auto* panel = new QLabel(bar);
@@ -96,6 +150,144 @@ void TMainForm::buildLayout()
         m_statusPanels[i] = panel;
     }
     m_statusPanels[0]->setText(u"Watching disk space"_s);
+
+    buildTree();
+    buildMenus();
+    // As laid out, the summary is in front until startup brings the chart forward.
+    PagesFreeSpace->setCurrentIndex(PageSummary);
+}
+
+void TMainForm::buildGrids()
+{
+    auto* summaryPage = PagesFreeSpace->widget(PageSummary);
+    GridCurrentFreeSpace = new DataGrid(&m_dm.SrcSystems, GridRules::summaryColumns(), summaryPage);
+    GridCurrentFreeSpace->setObjectName(u"GridCurrentFreeSpace"_s);
+    GridCurrentFreeSpace->setTwoTitleLines(true);
+    GridCurrentFreeSpace->setLines(true, true);
+    GridCurrentFreeSpace->setStretchColumns(true);
+    DataGridModel* summary = GridCurrentFreeSpace->gridModel();
+    summary->setTitleRule(&GridRules::summaryTitleAlignment);
+    // The prediction is measured against today by the engine's clock, like every run date.
+    summary->setCellColorsRule(
+        [this](const DataGridModel& model, int row, const QString& fieldName, CellColors& colors) {
+            GridRules::summaryCellColors(fieldName, model.value(row, u"LastUsed%"_s),
+                                         model.value(row, u"ZeroDate1"_s), m_clock.now().date(),
+                                         colors);
+        });
+    auto* summaryLayout = new QVBoxLayout(summaryPage);
+    summaryLayout->setContentsMargins(0, 0, 0, 0);
+    summaryLayout->setSpacing(0);
+    summaryLayout->addWidget(GridCurrentFreeSpace, 1);
+    summaryLayout->addWidget(PBarLoad);
+
+    auto* historyPage = PagesFreeSpace->widget(PageHistory);
+    GridFreeSpaceHistory =
+        new DataGrid(&m_dm.SrcFreeSpaceHistory, GridRules::historyColumns(), historyPage);
+    GridFreeSpaceHistory->setObjectName(u"GridFreeSpaceHistory"_s);
+    GridFreeSpaceHistory->setLines(false, true);
+    DataGridModel* history = GridFreeSpaceHistory->gridModel();
+    history->setGroupField(u"System"_s);
+    history->setTitleRule(&GridRules::historyTitleAlignment);
+    history->setCellColorsRule(
+        [](const DataGridModel& model, int row, const QString& fieldName, CellColors& colors) {
+            GridRules::historyCellColors(fieldName, model.visiblePosition(row),
+                                         model.value(row, u"Used%"_s), colors);
+        });
+    // Shading and grouping follow the screen, so every row change repaints the whole grid.
+    GridFreeSpaceHistory->onRowChanged = [this] { GridFreeSpaceHistory->viewport()->update(); };
+    DBNavigator::Buttons buttons{};
+    buttons[DBNavigator::First] = buttons[DBNavigator::Prior] = buttons[DBNavigator::Next] =
+        buttons[DBNavigator::Last] = true;
+    NavFreeSpaceHistory = new DBNavigator(&m_dm.SrcFreeSpaceHistory, buttons, historyPage);
+    NavFreeSpaceHistory->setObjectName(u"NavFreeSpaceHistory"_s);
+    NavFreeSpaceHistory->setFixedHeight(25);
+    auto* historyLayout = new QVBoxLayout(historyPage);
+    historyLayout->setContentsMargins(0, 0, 0, 0);
+    historyLayout->setSpacing(0);
+    historyLayout->addWidget(GridFreeSpaceHistory, 1);
+    historyLayout->addWidget(NavFreeSpaceHistory);
+}
+
+void TMainForm::buildTree()
+{
+    auto* root = new QTreeWidgetItem(TVMenu, {u"Company Name"_s});
+    root->setIcon(0, Pictures::icon(Pictures::Company));
+    const std::array<std::pair<const char16_t*, Pictures::Picture>, 4> nodes{{
+        {u"Chart", Pictures::Chart},
+        {u"Summary", Pictures::Table},
+        {u"History", Pictures::Table},
+        {u"System History", Pictures::Systems},
+    }};
+    for (const auto& [text, picture] : nodes) {
+        auto* node = new QTreeWidgetItem(root, {QString::fromUtf16(text)});
+        node->setIcon(0, Pictures::icon(picture));
+    }
+    root->setExpanded(true);
+    connect(TVMenu, &QTreeWidget::itemClicked, this, &TMainForm::TVMenuClick);
+    connect(TVMenu, &QTreeWidget::itemDoubleClicked, this, &TMainForm::TVMenuDblClick);
+    connect(TVMenu, &QTreeWidget::currentItemChanged, this, &TMainForm::TVMenuCurrentChanged);
+    // A click on empty space must neither clear the selection nor go unnoticed.
+    TVMenu->viewport()->installEventFilter(this);
+}
+
+void TMainForm::buildMenus()
+{
+    QMenuBar* bar = menuBar();
+    bar->setObjectName(u"MainMenu"_s);
+    auto item = [this](QMenu* menu, const QString& name, const QString& caption,
+                       void (TMainForm::*handler)()) {
+        QAction* action = menu->addAction(caption);
+        action->setObjectName(name);
+        if (handler)
+            connect(action, &QAction::triggered, this, handler);
+        return action;
+    };
+    auto menu = [bar](const QString& name, const QString& caption) {
+        QMenu* m = bar->addMenu(caption);
+        m->setObjectName(name);
+        return m;
+    };
+
+    QMenu* file = menu(u"MnuMainFile"_s, u"&File"_s);
+    item(file, u"MnuMainFilePrintSetup"_s, u"P&rint Setup ..."_s,
+         &TMainForm::MnuMainFilePrintSetupClick);
+    item(file, u"MnuMainFilePrint"_s, u"&Print"_s, &TMainForm::MnuMainFilePrintClick);
+    file->addSeparator();
+    item(file, u"MnuMainFileExit"_s, u"E&xit"_s, &TMainForm::MnuMainFileExitClick);
+
+    QMenu* actions = menu(u"MnuMainAction"_s, u"&Actions"_s);
+    item(actions, u"MnuMainActionCheckSpace"_s, u"&Check Space"_s,
+         &TMainForm::MnuMainActionCheckSpaceClick);
+    actions->addSeparator();
+    item(actions, u"MnuMainFileActionLoadSpace"_s, u"&Load Snapshot of Free Space into History"_s,
+         &TMainForm::MnuMainFileActionLoadSpaceClick);
+    actions->addSeparator();
+    QMenu* excel = actions->addMenu(u"&Export to Excel"_s);
+    excel->setObjectName(u"MnuMainActionExportExcel"_s);
+    // The spreadsheet export comes with its own module; the items are in place already.
+    item(excel, u"MnuMainActionExportExcelFreeSpaceSummary"_s, u"&Free Space Summary"_s, nullptr);
+    item(excel, u"MnuMainActionExportExcelHistoryDetails"_s, u"&History Details"_s, nullptr);
+    item(excel, u"MnuMainActionExportExcelSystems"_s, u"&Systems"_s, nullptr);
+
+    QMenu* objects = menu(u"MnuMainObjects"_s, u"&Objects"_s);
+    item(objects, u"MnuMainObjectsSystems"_s, u"&Systems ..."_s,
+         &TMainForm::MnuMainObjectsSystemsClick)
+        ->setIcon(Pictures::icon(Pictures::Systems));
+
+    QMenu* tools = menu(u"MnuMainTools"_s, u"&Tools"_s);
+    item(tools, u"MnuMainToolsCompactDB"_s, u"&Compact DB"_s,
+         &TMainForm::MnuMainToolsCompactDBClick);
+    tools->addSeparator();
+    item(tools, u"MnuMainToolsOptions"_s, u"&Options ..."_s, &TMainForm::MnuMainToolsOptionsClick);
+
+    QMenu* help = menu(u"MnuMainHelp"_s, u"&Help"_s);
+    item(help, u"MnuMainHelpVardometerHelp"_s, u"&Vardometer Help ..."_s, nullptr);
+    item(help, u"MnuMainHelpLicence"_s, u"&Licence Agreement ..."_s, nullptr);
+    help->addSeparator();
+    item(help, u"MnuMainHelpSupport"_s, u"&Support ..."_s, nullptr);
+    item(help, u"MnuMainHelpOrdering"_s, u"&Ordering Information ..."_s, nullptr);
+    help->addSeparator();
+    item(help, u"MnuMainHelpAbout"_s, u"&About ..."_s, nullptr);
 }
 
 QString TMainForm::statusPanelText(int panel) const
@@ -170,21 +362,156 @@ void TMainForm::hideProgress()
     PBarLoad->setVisible(false);
 }
 
-void TMainForm::holdGrids() {}
+void TMainForm::holdGrids()
+{
+    GridCurrentFreeSpace->setEnabled(false);
+    GridFreeSpaceHistory->setEnabled(false);
+}
 
-void TMainForm::releaseGrids() {}
+void TMainForm::releaseGrids()
+{
+    GridCurrentFreeSpace->setEnabled(true);
+    GridFreeSpaceHistory->setEnabled(true);
+}
 
-void TMainForm::repaintHistoryGrid() {}
+void TMainForm::repaintHistoryGrid()
+{
+    GridFreeSpaceHistory->viewport()->update();
+}
 
-void TMainForm::setCompanyName(const QString&) {}
+void TMainForm::setCompanyName(const QString& name)
+{
+    TVMenu->topLevelItem(0)->setText(0, name);
+}
 
-void TMainForm::clearSystemList() {}
+QTreeWidgetItem* TMainForm::systemHistoryNode() const
+{
+    return TVMenu->topLevelItem(0)->child(3);
+}
 
-void TMainForm::addSystem(const QString&) {}
+void TMainForm::clearSystemList()
+{
+    QTreeWidgetItem* node = systemHistoryNode();
+    TVMenu->setCurrentItem(node);
+    qDeleteAll(node->takeChildren());
+    // Only the list goes; whatever the user typed in the edit field stays.
+    const QString typed = CBoxSystemName->currentText();
+    CBoxSystemName->clear();
+    CBoxSystemName->setEditText(typed);
+}
 
+void TMainForm::addSystem(const QString& name)
+{
+    auto* node = new QTreeWidgetItem(systemHistoryNode(), {name});
+    node->setIcon(0, Pictures::icon(Pictures::Chart));
+    const QString typed = CBoxSystemName->currentText();
+    CBoxSystemName->addItem(name);
+    CBoxSystemName->setEditText(typed);
+}
+
+// The charts come with their own controllers; until then they show nothing.
 void TMainForm::refreshSummaryChart() {}
 
 void TMainForm::showSystemHistory(const QString&) {}
+
+void TMainForm::ShowFirstSystemHistory() {}
+
+void TMainForm::TVMenuCurrentChanged(QTreeWidgetItem* current, QTreeWidgetItem* previous)
+{
+    // The selected node's branch opens and the branch selected before closes, unless the
+    // new node lies inside it.
+    if (previous && previous != current) {
+        bool inside = false;
+        for (QTreeWidgetItem* p = current; p; p = p->parent())
+            inside = inside || p == previous;
+        if (!inside && previous->parent())
+            previous->setExpanded(false);
+    }
+    if (current)
+        current->setExpanded(true);
+}
+
+void TMainForm::TVMenuClick()
+{
+    TVMenuDblClick();
+}
+
+void TMainForm::TVMenuDblClick()
+{
+    QTreeWidgetItem* selected = TVMenu->currentItem();
+    if (!selected || !selected->isSelected())
+        return;
+    // Exact, case-sensitive comparisons in this order: a system named like a page shows
+    // that page.
+    const QString s = selected->text(0);
+    if (s == TVMenu->topLevelItem(0)->text(0) || s == u"Analysis"_s || s == u"Chart"_s) {
+        PagesFreeSpace->setCurrentIndex(PageChart);
+    } else if (s == u"Summary"_s) {
+        PagesFreeSpace->setCurrentIndex(PageSummary);
+    } else if (s == u"History"_s) {
+        PagesFreeSpace->setCurrentIndex(PageHistory);
+    } else if (s == u"System History"_s) {
+        ShowFirstSystemHistory();
+        PagesFreeSpace->setCurrentIndex(PageSystemHistory);
+    } else {
+        showSystemHistory(s);
+        PagesFreeSpace->setCurrentIndex(PageSystemHistory);
+    }
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == TVMenu->viewport() && (event->type() == QEvent::MouseButtonPress ||
+                                          event->type() == QEvent::MouseButtonDblClick ||
+                                          event->type() == QEvent::MouseButtonRelease)) {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        if (!TVMenu->itemAt(mouse->position().toPoint())) {
+            // Empty space: the selection stays and its navigation runs again.
+            if (event->type() == QEvent::MouseButtonRelease && mouse->button() == Qt::LeftButton)
+                TVMenuClick();
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TMainForm::MnuMainFilePrintSetupClick() {}
+
+void TMainForm::MnuMainFilePrintClick() {}
+
+void TMainForm::MnuMainFileExitClick()
+{
+    QCoreApplication::quit();
+}
+
+void TMainForm::MnuMainActionCheckSpaceClick()
+{
+    if (!m_directories)
+        return;
+    m_directories->CheckSpace();
+    if (m_directories->AlertCount == 0) {
+        QMessageBox box(QMessageBox::NoIcon, u"Vardometer"_s, u"All Systems within tolerance"_s,
+                        QMessageBox::Ok, this);
+        box.setObjectName(u"CheckSpaceMessage"_s);
+        box.exec();
+    }
+}
+
+void TMainForm::MnuMainFileActionLoadSpaceClick()
+{
+    if (m_directories)
+        m_directories->LoadSnapshot();
+}
+
+void TMainForm::MnuMainObjectsSystemsClick()
+{
+    SystemsForm->exec();
+}
+
+// Compaction and the options dialog come with their own modules.
+void TMainForm::MnuMainToolsCompactDBClick() {}
+
+void TMainForm::MnuMainToolsOptionsClick() {}
 
 void TMainForm::showMessage(const QString& text)
 {
@@ -193,9 +520,19 @@ void TMainForm::showMessage(const QString& text)
     box.exec();
 }
 
-// The popup alert window comes with its own class; until then deliveries show nothing.
-void TMainForm::createPopupWindow() {}
+void TMainForm::createPopupWindow()
+{
+    // Parented so it stays above the main window; the member owns it and deletes the
+    // previous delivery's window here, before the parent would.
+    m_popupWindow = std::make_unique<TMsBox>(this);
+}
 
-void TMainForm::appendPopupLine(const QString&) {}
+void TMainForm::appendPopupLine(const QString& stampedLine)
+{
+    m_popupWindow->appendLine(stampedLine);
+}
 
-void TMainForm::showPopupWindow() {}
+void TMainForm::showPopupWindow()
+{
+    m_popupWindow->exec();
+}

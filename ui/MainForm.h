@@ -9,13 +9,23 @@
 #include <memory>
 
 class Clock;
+class DBNavigator;
+class DataGrid;
 class DiskSpaceProbe;
+class QComboBox;
+class QGroupBox;
 class QLabel;
+class QMenu;
+class QToolBar;
+class QToolButton;
+class QTreeWidgetItem;
+class TSystemsForm;
 class QProgressBar;
 class QSplitter;
 class QTabWidget;
 class QTreeWidget;
 class TDMVardometer;
+class TMsBox;
 class dvDirectories;
 
 // The main window. Its creation is the program's startup sequence (FormCreate) and its
@@ -56,8 +66,33 @@ public:
 
     enum Page { PageChart = 0, PageSummary = 1, PageHistory = 2, PageSystemHistory = 3 };
 
+    // Menu and toolbar commands.
+    void MnuMainFilePrintSetupClick();
+    void MnuMainFilePrintClick();
+    void MnuMainFileExitClick();
+    void MnuMainActionCheckSpaceClick();
+    void MnuMainFileActionLoadSpaceClick();
+    void MnuMainObjectsSystemsClick();
+    void MnuMainToolsCompactDBClick();
+    void MnuMainToolsOptionsClick();
+
+    // Tree navigation: a click runs the double-click's navigation.
+    void TVMenuClick();
+    void TVMenuDblClick();
+
+    TSystemsForm* systemsForm() const { return SystemsForm; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void buildLayout();
+    void buildMenus();
+    void buildTree();
+    void buildGrids();
+    QTreeWidgetItem* systemHistoryNode() const;
+    void ShowFirstSystemHistory();
+    void TVMenuCurrentChanged(QTreeWidgetItem* current, QTreeWidgetItem* previous);
     void FormCreate();
     void FormDestroy();
 
@@ -69,9 +104,21 @@ private:
     int m_busyDepth = 0;
     bool m_debugMode = false;
 
+    QToolBar* CoolBarMain = nullptr;
+    QToolButton* BtnCheckSpace = nullptr;
     QTreeWidget* TVMenu = nullptr;
+    DataGrid* GridCurrentFreeSpace = nullptr;
+    DataGrid* GridFreeSpaceHistory = nullptr;
+    DBNavigator* NavFreeSpaceHistory = nullptr;
+    QGroupBox* GBoxSystemName = nullptr;
+    QComboBox* CBoxSystemName = nullptr;
+    TSystemsForm* SystemsForm = nullptr;
     QSplitter* Splitter1 = nullptr;
     QTabWidget* PagesFreeSpace = nullptr;
     QProgressBar* PBarLoad = nullptr;
     std::array<QLabel*, 4> m_statusPanels{};
+
+    // The popup alert window of the latest delivery; a delivery that finds none in use
+    // replaces it with a new, empty one.
+    std::unique_ptr<TMsBox> m_popupWindow;
 };

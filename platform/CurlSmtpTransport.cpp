@@ -1,0 +1,185 @@
+#include "platform/SmtpTransport.h"
+
+#include <QSysInfo>
+#include <QUrl>
+
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <mutex>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+struct EasyDeleter {
+    void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
+};
+struct UrlDeleter {
+    void operator()(CURLU* url) const { curl_url_cleanup(url); }
+};
+struct ListDeleter {
+    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+};
+
+// What one exchange has seen so far, filled by libcurl's callbacks.
+struct Exchange {
+    QByteArray message;
+    qsizetype sent = 0;
+    bool authenticate = false;
+    bool authSent = false;
+    bool refusedForMissingAuth = false;
+    QByteArray lastErrorReply;
+};
+
+int onDebug(CURL*, curl_infotype type, char* data, size_t size, void* user)
+{
+    auto* exchange = static_cast<Exchange*>(user);
+    const QByteArray text(data, static_cast<qsizetype>(size));
+    if (type == CURLINFO_HEADER_OUT && text.startsWith("AUTH "))
+        exchange->authSent = true;
+    if (type == CURLINFO_HEADER_IN) {
+        for (const QByteArray& line : text.split('\n')) {
+            const QByteArray reply = line.trimmed();
+            if (reply.startsWith('4') || reply.startsWith('5'))
+                exchange->lastErrorReply = reply;
+        }
+    }
+    return 0;
+}
+
+// Called once the greeting, STARTTLS and authentication are over and before MAIL FROM.
+// libcurl skips authentication without a word when the server offers none; with
+// authentication asked for, that must stop the delivery instead of sending the message
+// unauthenticated.
+int onPrerequest(void* user, char*, char*, int, int)
+{
+    auto* exchange = static_cast<Exchange*>(user);
+    if (exchange->authenticate && !exchange->authSent) {
+        exchange->refusedForMissingAuth = true;
+        return CURL_PREREQFUNC_ABORT;
+    }
+    return CURL_PREREQFUNC_OK;
+}
+
+size_t onRead(char* buffer, size_t size, size_t count, void* user)
+{
+    auto* exchange = static_cast<Exchange*>(user);
+    const qsizetype room = static_cast<qsizetype>(size * count);
+    const qsizetype n = std::min(room, exchange->message.size() - exchange->sent);
+    std::memcpy(buffer, exchange->message.constData() + exchange->sent, static_cast<size_t>(n));
+    exchange->sent += n;
+    return static_cast<size_t>(n);
+}
+
+// An address goes into MAIL FROM or RCPT TO as it is: a line break or angle bracket there
+// would end the command early and let the rest through as commands of its own.
+void checkEnvelopeAddress(const QString& address)
+{
+    for (const QChar c : address)
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f || c == u'<' || c == u'>')
+            throw SmtpError("Invalid e-mail address: " + address.toUtf8().toStdString());
+}
+
+template <typename T> void set(CURL* handle, CURLoption option, T value)
+{
+    if (curl_easy_setopt(handle, option, value) != CURLE_OK)
+        throw SmtpError("The mail client refused a setting");
+}
+
+class CurlSmtpTransport final : public SmtpTransport {
+public:
+    void send(const SmtpDelivery& delivery) override
+    {
+        static std::once_flag initialised;
+        std::call_once(initialised, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+
+        if (delivery.envelopeRecipients.isEmpty())
+            throw SmtpError("No recipient addresses");
+        checkEnvelopeAddress(delivery.envelopeFrom);
+        for (const QString& to : delivery.envelopeRecipients)
+            checkEnvelopeAddress(to);
+
+        std::unique_ptr<CURLU, UrlDeleter> url(curl_url());
+        if (!url)
+            throw SmtpError("Out of memory");
+        // The URL's path is the name the greeting sends: this machine's, as servers expect.
+        const QByteArray greetingName = QUrl::toPercentEncoding(
+            QSysInfo::machineHostName().isEmpty() ? u"localhost"_s : QSysInfo::machineHostName());
+        const QByteArray host = delivery.host.toUtf8();
+        const QByteArray port = QByteArray::number(delivery.port);
+        for (const auto& [part, value] :
+             {std::pair{CURLUPART_SCHEME, QByteArray("smtp")}, std::pair{CURLUPART_HOST, host},
+              std::pair{CURLUPART_PORT, port}, std::pair{CURLUPART_PATH, "/" + greetingName}}) {
+            const CURLUcode code = curl_url_set(url.get(), part, value.constData(), 0);
+            if (code != CURLUE_OK)
+                throw SmtpError(std::string(curl_url_strerror(code)) + ": \"" + host.toStdString() +
+                                "\"");
+        }
+
+        Exchange exchange;
+        exchange.message = delivery.message;
+        exchange.authenticate = delivery.authenticate;
+        const QByteArray from = delivery.envelopeFrom.toUtf8();
+        const QByteArray username = delivery.username.toUtf8();
+        const QByteArray password = delivery.password.toUtf8();
+        std::unique_ptr<curl_slist, ListDeleter> recipients;
+        for (const QString& to : delivery.envelopeRecipients) {
+            // Appending keeps the list's head, except for the first entry.
+            curl_slist* head = curl_slist_append(recipients.get(), to.toUtf8().constData());
+            if (!head)
+                throw SmtpError("Out of memory");
+            if (!recipients)
+                recipients.reset(head);
+        }
+        char errorText[CURL_ERROR_SIZE] = {};
+
+        // Declared after everything it points to: its cleanup still closes the connection
+        // (QUIT) and calls back into the exchange while doing so.
+        std::unique_ptr<CURL, EasyDeleter> handle(curl_easy_init());
+        if (!handle)
+            throw SmtpError("Out of memory");
+        CURL* h = handle.get();
+        set(h, CURLOPT_CURLU, url.get());
+        set(h, CURLOPT_ERRORBUFFER, errorText);
+        set(h, CURLOPT_NOSIGNAL, 1L);
+        set(h, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(delivery.connectTimeout.count()));
+        set(h, CURLOPT_TIMEOUT_MS, static_cast<long>(delivery.totalTimeout.count()));
+        set(h, CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_TRY));
+        set(h, CURLOPT_MAIL_FROM, from.constData());
+        set(h, CURLOPT_MAIL_RCPT, recipients.get());
+        set(h, CURLOPT_UPLOAD, 1L);
+        set(h, CURLOPT_READFUNCTION, &onRead);
+        set(h, CURLOPT_READDATA, &exchange);
+        set(h, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(exchange.message.size()));
+        set(h, CURLOPT_VERBOSE, 1L); // feeds onDebug only; nothing is printed
+        set(h, CURLOPT_DEBUGFUNCTION, &onDebug);
+        set(h, CURLOPT_DEBUGDATA, &exchange);
+        set(h, CURLOPT_PREREQFUNCTION, &onPrerequest);
+        set(h, CURLOPT_PREREQDATA, &exchange);
+        if (delivery.authenticate) {
+            set(h, CURLOPT_USERNAME, username.constData());
+            set(h, CURLOPT_PASSWORD, password.constData());
+            set(h, CURLOPT_LOGIN_OPTIONS, "AUTH=LOGIN");
+        }
+
+        const CURLcode result = curl_easy_perform(h);
+        if (result == CURLE_OK)
+            return;
+        if (exchange.refusedForMissingAuth)
+            throw SmtpError("The server offers no authentication; the message was not sent");
+        std::string text = errorText[0] ? errorText : curl_easy_strerror(result);
+        if (!exchange.lastErrorReply.isEmpty())
+            text += " (" + exchange.lastErrorReply.toStdString() + ")";
+        throw SmtpError(text);
+    }
+};
+
+} // namespace
+
+std::unique_ptr<SmtpTransport> createCurlSmtpTransport()
+{
+    return std::make_unique<CurlSmtpTransport>();
+}

@@ -1,0 +1,191 @@
+#include "data/DM2.h"
+#include "support/EngineDoubles.h"
+#include "support/TestDatabase.h"
+#include "toolkit/DataGrid.h"
+#include "toolkit/ErrorReport.h"
+#include "ui/MainForm.h"
+#include "ui/Systems.h"
+
+#include <QAbstractItemModelTester>
+#include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QToolButton>
+
+#include <memory>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+// The program's editor over a test database whose default threshold is 777 MB.
+struct Editor {
+    TestDatabase db;
+    std::unique_ptr<TDMVardometer> dm;
+    ScriptedProbe probe;
+    FixedClock clock;
+    std::unique_ptr<TMainForm> form;
+    TSystemsForm* editor = nullptr;
+
+    explicit Editor(const QList<DatabaseCreator::NewSystem>& systems)
+        : db(systems)
+    {
+        db.exec(u"UPDATE Options SET DefaultAlertMB = 777"_s);
+        dm = std::make_unique<TDMVardometer>(db.path());
+        form = std::make_unique<TMainForm>(*dm, QStringList{}, probe, clock);
+        form->show();
+        editor = form->findChild<TSystemsForm*>(u"SystemsForm"_s);
+        // Shown without its own event loop, so the test can work in it.
+        editor->show();
+        QVERIFY(QTest::qWaitForWindowExposed(editor));
+    }
+    DataGrid* grid() const { return editor->findChild<DataGrid*>(u"GridSystems"_s); }
+    QToolButton* navButton(const QString& name) const
+    {
+        return editor->findChild<QWidget*>(u"NavSystems"_s)->findChild<QToolButton*>(name);
+    }
+    QLineEdit* editCell(int row, int column) const
+    {
+        DataGrid* g = grid();
+        g->setFocus();
+        g->setCurrentIndex(g->model()->index(row, column));
+        g->edit(g->currentIndex());
+        return g->findChild<QLineEdit*>(u"InplaceEditor"_s);
+    }
+    QVariant stored(const QString& sql) const { return db.scalar(sql); }
+};
+
+} // namespace
+
+class TestSystemsEditor : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void init()
+    {
+        ErrorReport::setHandler([this](const QString&, const QString& t) { reports << t; });
+    }
+    void cleanup()
+    {
+        ErrorReport::setHandler({});
+        reports.clear();
+    }
+
+    void newRowShowsTheDefaultThreshold_data()
+    {
+        QTest::addColumn<int>("systems");
+        QTest::newRow("empty table: Insert starts the first row") << 0;
+        QTest::newRow("rows present: the new row comes last") << 2;
+    }
+    void newRowShowsTheDefaultThreshold()
+    {
+        QFETCH(int, systems);
+        QList<DatabaseCreator::NewSystem> list;
+        for (int i = 0; i < systems; ++i)
+            list << DatabaseCreator::NewSystem{u"S%1"_s.arg(i), u"/srv/%1"_s.arg(i), {}};
+        Editor e(list);
+        // The Options row changes later; the engine's value from the start still counts.
+        e.db.exec(u"UPDATE Options SET DefaultAlertMB = 5"_s);
+        QAbstractItemModel* m = e.grid()->model();
+        QAbstractItemModelTester tester(m, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QCOMPARE(m->rowCount(), systems);
+        QTest::mouseClick(e.navButton(u"Insert"_s), Qt::LeftButton);
+        QCOMPARE(m->rowCount(), systems + 1);
+        QCOMPARE(m->data(m->index(systems, 2)).toString(), u"777"_s);
+        QCOMPARE(m->data(m->index(systems, 0)).toString(), QString());
+        QCOMPARE(e.grid()->currentIndex().row(), systems);
+        QCOMPARE(m->headerData(2, Qt::Horizontal).toString(), u"Alert MB"_s);
+        QCOMPARE(m->headerData(2, Qt::Horizontal, Qt::TextAlignmentRole).value<Qt::Alignment>() &
+                     Qt::AlignHorizontal_Mask,
+                 Qt::AlignRight);
+        QCOMPARE(m->headerData(0, Qt::Horizontal, Qt::TextAlignmentRole).value<Qt::Alignment>() &
+                     Qt::AlignHorizontal_Mask,
+                 Qt::AlignLeft);
+    }
+
+    void sixteenthCharacterIsRefused()
+    {
+        Editor e({});
+        QTest::mouseClick(e.navButton(u"Insert"_s), Qt::LeftButton);
+        QLineEdit* cell = e.editCell(0, 0);
+        QVERIFY(cell);
+        QTest::keyClicks(cell, u"ABCDEFGHIJKLMNOP"_s);
+        QCOMPARE(cell->text(), u"ABCDEFGHIJKLMNO"_s);
+        QTest::keyClick(cell, Qt::Key_Return);
+        // The editor hands its text over once the key press is done with.
+        QTRY_COMPARE(e.dm->ATblSystems.fieldByName(u"System"_s).value().toString(),
+                     u"ABCDEFGHIJKLMNO"_s);
+        QTest::mouseClick(e.navButton(u"Post"_s), Qt::LeftButton);
+        QCOMPARE(e.stored(u"SELECT System FROM Systems"_s).toString(), u"ABCDEFGHIJKLMNO"_s);
+        QCOMPARE(e.stored(u"SELECT Alert1MB FROM Systems"_s).toInt(), 777);
+        QVERIFY(reports.isEmpty());
+    }
+
+    void closeLeavesNoUntouchedRow_data()
+    {
+        QTest::addColumn<bool>("typeName");
+        QTest::addColumn<int>("rowsShown");
+        QTest::newRow("untouched new row is dropped") << false << 1;
+        QTest::newRow("typed new row stays pending, unsaved") << true << 2;
+    }
+    void closeLeavesNoUntouchedRow()
+    {
+        QFETCH(bool, typeName);
+        QFETCH(int, rowsShown);
+        Editor e({{u"Alpha"_s, u"/srv/a"_s, {}}});
+        QTest::mouseClick(e.navButton(u"Insert"_s), Qt::LeftButton);
+        if (typeName) {
+            QLineEdit* cell = e.editCell(1, 0);
+            QTest::keyClicks(cell, u"Beta"_s);
+            QTest::keyClick(cell, Qt::Key_Return);
+            QTRY_VERIFY(e.dm->ATblSystems.modified());
+        }
+        QTest::mouseClick(e.editor->findChild<QPushButton*>(u"OKBtn"_s), Qt::LeftButton);
+        QVERIFY(!e.editor->isVisible());
+        QCOMPARE(e.editor->result(), int(QDialog::Accepted));
+        QCOMPARE(e.grid()->model()->rowCount(), rowsShown);
+        QCOMPARE(e.dm->ATblSystems.state(), typeName ? DataSetState::Insert : DataSetState::Browse);
+        QCOMPARE(e.stored(u"SELECT COUNT(*) FROM Systems"_s).toInt(), 1);
+    }
+
+    void leavingTheGridDropsAnUntouchedRow()
+    {
+        Editor e({{u"Alpha"_s, u"/srv/a"_s, {}}});
+        auto* outside = new QLineEdit(e.editor);
+        outside->show();
+        e.grid()->setFocus();
+        QTest::mouseClick(e.navButton(u"Insert"_s), Qt::LeftButton);
+        QCOMPARE(e.grid()->model()->rowCount(), 2);
+        outside->setFocus();
+        QTRY_COMPARE(e.grid()->model()->rowCount(), 1);
+        QCOMPARE(e.dm->ATblSystems.state(), DataSetState::Browse);
+    }
+
+    void nonNumericThresholdIsRefusedAndTheEditStays()
+    {
+        Editor e({{u"Alpha"_s, u"/srv/a"_s, {}}});
+        const QVariant before = e.stored(u"SELECT Alert1MB FROM Systems"_s);
+        QLineEdit* cell = e.editCell(0, 2);
+        QVERIFY(cell);
+        cell->selectAll();
+        QTest::keyClicks(cell, u"lots"_s);
+        QTest::keyClick(cell, Qt::Key_Return);
+        QTRY_COMPARE(reports.size(), 1);
+        QVERIFY2(reports.front().contains(u"lots"_s), qPrintable(reports.front()));
+        QCOMPARE(e.dm->ATblSystems.state(), DataSetState::Edit);
+        QCOMPARE(e.stored(u"SELECT Alert1MB FROM Systems"_s), before);
+    }
+
+private:
+    QStringList reports;
+};
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    TestSystemsEditor test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_systems_editor.moc"
