@@ -19,6 +19,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QPrintDialog>
 #include <QProgressBar>
 #include <QSplitter>
 #include <QStatusBar>
@@ -475,7 +476,15 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event)
     return QMainWindow::eventFilter(watched, event);
 }
 
-void TMainForm::MnuMainFilePrintSetupClick() {}
+void TMainForm::MnuMainFilePrintSetupClick()
+{
+    // What is chosen here is the printer every later print job uses; whether the user
+    // confirmed or cancelled does not matter.
+    QPrintDialog dialog(&m_printer, this);
+    dialog.setObjectName(u"PrinterSetupDialog"_s);
+    dialog.setOption(QAbstractPrintDialog::PrintToFile, true);
+    dialog.exec();
+}
 
 void TMainForm::MnuMainFilePrintClick() {}
 

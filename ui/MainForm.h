@@ -3,6 +3,7 @@
 #include "engine/EngineHost.h"
 
 #include <QMainWindow>
+#include <QPrinter>
 #include <QStringList>
 
 #include <array>
@@ -121,4 +122,7 @@ private:
     // The popup alert window of the latest delivery; a delivery that finds none in use
     // replaces it with a new, empty one.
     std::unique_ptr<TMsBox> m_popupWindow;
+
+    // The program's current printer, chosen with "Print Setup ...".
+    QPrinter m_printer;
 };

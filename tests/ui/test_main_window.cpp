@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QMessageBox>
+#include <QPrintDialog>
 #include <QScrollBar>
 #include <QTabWidget>
 #include <QTest>
@@ -261,6 +262,24 @@ private Q_SLOTS:
         // The run wrote the measured figures, which the summary grid shows at once.
         auto* model = w.grid(u"GridCurrentFreeSpace"_s)->model();
         QCOMPARE(model->data(model->index(0, 4)).toString(), reachable ? u"40.00"_s : u".00"_s);
+    }
+
+    void printSetupRunsThePrinterDialog()
+    {
+        Window w({});
+        QString seen;
+        QTimer closer;
+        connect(&closer, &QTimer::timeout, this, [&seen] {
+            for (QWidget* top : QApplication::topLevelWidgets())
+                if (auto* dialog = qobject_cast<QPrintDialog*>(top);
+                    dialog && dialog->isVisible()) {
+                    seen = dialog->objectName();
+                    dialog->reject();
+                }
+        });
+        closer.start(10);
+        w.form->findChild<QAction*>(u"MnuMainFilePrintSetup"_s)->trigger();
+        QCOMPARE(seen, u"PrinterSetupDialog"_s);
     }
 
     void summaryGridColoursRowsFromTheirFigures()
