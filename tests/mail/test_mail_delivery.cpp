@@ -4,6 +4,7 @@
 #include "engine/Directories.h"
 #include "mail/SmtpTestServer.h"
 #include "platform/SmtpTransport.h"
+#include "support/CapturedStream.h"
 #include "support/EngineDoubles.h"
 #include "support/RaisedMessage.h"
 #include "support/TestDatabase.h"
@@ -83,18 +84,6 @@ struct MailFixture {
     }
     QStringList mailErrors() const { return host.calls.filter(u"message Mail Error: "_s); }
 };
-
-QString readAll(FILE* f)
-{
-    std::fflush(f);
-    std::rewind(f);
-    QByteArray bytes;
-    char buffer[4096];
-    size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
-        bytes.append(buffer, static_cast<qsizetype>(n));
-    return QString::fromLocal8Bit(bytes);
-}
 
 // Reads RFC 2047 words back, for values the message had to encode.
 QString decodedHeader(const QByteArray& value)
@@ -442,13 +431,12 @@ private Q_SLOTS:
         f.setOptions({{u"EMailHost"_s, server.host()}});
         f.addAddresses({u"ops@a.test"_s});
 
-        FILE* out = std::tmpfile();
-        FILE* err = std::tmpfile();
-        const int status = runEngineCommand(kind, {f.db.path()}, out, err, f.clock, f.probe);
-        const QString printed = readAll(out);
-        const QString errors = readAll(err);
-        std::fclose(out);
-        std::fclose(err);
+        CapturedStream out;
+        CapturedStream err;
+        const int status =
+            runEngineCommand(kind, {f.db.path()}, out.file(), err.file(), f.clock, f.probe);
+        const QString printed = out.text();
+        const QString errors = err.text();
 
         QCOMPARE(status, 1);
         QCOMPARE(printed.count(u'\n'), 1);
