@@ -3,9 +3,15 @@
 #include "data/DM2.h"
 #include "data/DatabaseCreator.h"
 #include "data/Errors.h"
+#include "engine/Clock.h"
+#include "engine/Directories.h"
+#include "engine/EngineHost.h"
+#include "platform/DispatchingDiskSpaceProbe.h"
 #include "platform/LocalVolumes.h"
 
 #include <QDir>
+
+#include <memory>
 
 #include <pwd.h>
 #include <unistd.h>
@@ -34,6 +40,24 @@ QList<DatabaseCreator::NewSystem> demoSystems()
     return systems;
 }
 
+// A demo should open on real figures: measure every disk once and keep it in the history.
+// The database is sound without it, so a failure here is only a warning.
+void takeFirstSnapshot(const QString& fileName, FILE* err)
+{
+    try {
+        TDMVardometer dm(fileName);
+        dm.SetAllDatasetsActive(true);
+        SilentEngineHost host;
+        SystemClock clock;
+        const std::unique_ptr<DiskSpaceProbe> probe = createDiskSpaceProbe();
+        dvDirectories directories(dm, host, *probe, clock);
+        directories.RefreshSystemTree();
+        directories.LoadSnapshot();
+    } catch (const std::exception& e) {
+        std::fprintf(err, "The first measurement of the demo systems failed: %s\n", e.what());
+    }
+}
+
 } // namespace
 
 int runInitCommand(const QStringList& arguments, FILE* out, FILE* err)
@@ -56,6 +80,8 @@ int runInitCommand(const QStringList& arguments, FILE* out, FILE* err)
     try {
         const auto systems = demo ? demoSystems() : QList<DatabaseCreator::NewSystem>{};
         DatabaseCreator::create(fileName, systems);
+        if (demo)
+            takeFirstSnapshot(fileName, err);
         std::fprintf(out, "Created %s", qPrintable(fileName));
         if (demo)
             std::fprintf(out, " with %d system(s)", static_cast<int>(systems.size()));

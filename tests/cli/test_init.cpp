@@ -152,12 +152,16 @@ private Q_SLOTS:
             QVERIFY2(QDir(v.mountPoint).exists(), qPrintable(v.mountPoint));
             QVERIFY(!dm.ATblSystems.isEmpty());
         }
+        // Each disk was measured once, so the window opens on real figures and a history.
         dm.ATblSystems.first();
         while (!dm.ATblSystems.eof()) {
             QVERIFY(dm.ATblSystems.fieldByName(u"System"_s).asString().size() <= 15);
             QCOMPARE(dm.ATblSystems.fieldByName(u"Alert1MB"_s).asFloat(), 500.0);
+            QVERIFY(dm.ATblSystems.fieldByName(u"LastTotalMB"_s).asFloat() > 0);
+            QVERIFY(!dm.ATblSystems.fieldByName(u"DateLastAnalysed"_s).isNull());
             dm.ATblSystems.next();
         }
+        QCOMPARE(dm.AQryFreeSpaceHistoryBySystem.recordCount(), expected.size());
     }
 
     void watchableVolumes()
