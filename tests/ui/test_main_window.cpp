@@ -2,6 +2,7 @@
 #include "data/DateTimeValue.h"
 #include "engine/Directories.h"
 #include "support/EngineDoubles.h"
+#include "support/MainWindowFixture.h"
 #include "support/TestDatabase.h"
 #include "toolkit/DataGrid.h"
 #include "toolkit/ErrorReport.h"
@@ -27,23 +28,17 @@ using namespace Qt::Literals::StringLiterals;
 namespace {
 
 // The window over a test database, with a probe that finds every system's address.
-struct Window {
-    TestDatabase db;
-    std::unique_ptr<TDMVardometer> dm;
-    ScriptedProbe probe;
-    FixedClock clock;
-    std::unique_ptr<TMainForm> form;
-
+struct Window : MainWindowFixture {
     explicit Window(const QList<DatabaseCreator::NewSystem>& systems, const QStringList& sql = {})
-        : db(systems)
+        : MainWindowFixture(
+              systems,
+              QStringList{
+                  u"UPDATE Options SET CompanyName = 'Acme', PopupAlerts = 0, EMailAlerts = 0"_s} +
+                  sql)
     {
-        db.exec(u"UPDATE Options SET CompanyName = 'Acme', PopupAlerts = 0, EMailAlerts = 0"_s);
-        for (const QString& statement : sql)
-            db.exec(statement);
         for (const auto& s : systems)
             probe.set(s.address, 600LL << 30, 1000LL << 30);
-        dm = std::make_unique<TDMVardometer>(db.path());
-        form = std::make_unique<TMainForm>(*dm, QStringList{}, probe, clock);
+        open();
         form->resize(1057, 641);
         form->show();
     }

@@ -1,5 +1,6 @@
 #include "data/DM2.h"
 #include "support/EngineDoubles.h"
+#include "support/MainWindowFixture.h"
 #include "support/TestDatabase.h"
 #include "toolkit/DataGrid.h"
 #include "toolkit/ErrorReport.h"
@@ -20,20 +21,13 @@ using namespace Qt::Literals::StringLiterals;
 namespace {
 
 // The program's editor over a test database whose default threshold is 777 MB.
-struct Editor {
-    TestDatabase db;
-    std::unique_ptr<TDMVardometer> dm;
-    ScriptedProbe probe;
-    FixedClock clock;
-    std::unique_ptr<TMainForm> form;
+struct Editor : MainWindowFixture {
     TSystemsForm* editor = nullptr;
 
     explicit Editor(const QList<DatabaseCreator::NewSystem>& systems)
-        : db(systems)
+        : MainWindowFixture(systems, {u"UPDATE Options SET DefaultAlertMB = 777"_s})
     {
-        db.exec(u"UPDATE Options SET DefaultAlertMB = 777"_s);
-        dm = std::make_unique<TDMVardometer>(db.path());
-        form = std::make_unique<TMainForm>(*dm, QStringList{}, probe, clock);
+        open();
         form->show();
         editor = form->findChild<TSystemsForm*>(u"SystemsForm"_s);
         // Shown without its own event loop, so the test can work in it.
