@@ -8,7 +8,9 @@ VardometerApplication::VardometerApplication(int& argc, char** argv)
     : QApplication(argc, argv)
 {
     setApplicationName(u"Vardometer"_s);
-    setApplicationDisplayName(u"Vardometer"_s);
+    // No display name: Qt would append it to every window's caption, and each window's
+    // caption is exactly its own ("Systems", " Options"). Captions of error boxes take the
+    // application name instead, which is the same text.
     setOrganizationName(u"Vardometer"_s);
 }
 

@@ -21,4 +21,18 @@ Handler setHandler(Handler handler);
 void report(const QString& message);
 void report(const std::exception& error);
 
+// Runs the body of a UI entry point (a menu command, a button, a timer tick, a chart or grid
+// callback) and reports whatever error it raises, so no exception unwinds through Qt's
+// signal and slot frames.
+template <typename Action> void guarded(Action&& action)
+{
+    try {
+        action();
+    } catch (const std::exception& e) {
+        report(e);
+    } catch (...) {
+        report(QStringLiteral("Unknown error"));
+    }
+}
+
 } // namespace ErrorReport
