@@ -1,12 +1,17 @@
 #include "cli/RunCommand.h"
 
+#include "cli/OutputText.h"
+
 #include "data/DM2.h"
 #include "data/Errors.h"
+#include "data/Variant.h"
 #include "engine/AlertStamp.h"
 #include "engine/Clock.h"
 #include "engine/Directories.h"
 #include "engine/EngineHost.h"
 #include "platform/DispatchingDiskSpaceProbe.h"
+
+#include <QSqlQuery>
 
 #include <memory>
 
@@ -24,13 +29,45 @@ public:
     }
     void showMessage(const QString& text) override
     {
-        std::fprintf(m_err, "%s\n", text.toLocal8Bit().constData());
+        std::fprintf(m_err, "%s\n", withVisibleControlCharacters(text).toLocal8Bit().constData());
         std::fflush(m_err);
     }
 
 private:
     FILE* m_err;
 };
+
+void printLine(FILE* stream, const QString& text)
+{
+    std::fprintf(stream, "%s\n", withVisibleControlCharacters(text).toLocal8Bit().constData());
+}
+
+// Names that more than one Systems row holds (capitals and small letters alike): their
+// snapshots land under one name, so the history, the tree and the charts mix the disks.
+// Older databases do not forbid them; the run still works, and the user hears of it once.
+void warnAboutDuplicateNames(TDMVardometer& dm, FILE* err)
+{
+    QSqlQuery q = dm.ADOVardometer.exec(
+        u"SELECT min(System) FROM Systems WHERE System IS NOT NULL "
+        u"GROUP BY System COLLATE NOCASE HAVING count(*) > 1 ORDER BY 1 COLLATE NOCASE"_s);
+    QStringList names;
+    while (q.next())
+        names << u"'%1'"_s.arg(q.value(0).toString());
+    q.finish();
+    if (!names.isEmpty())
+        printLine(
+            err, u"Warning: more than one system is named %1; their histories are mixed "
+                 u"under one name. Give each system a name of its own."_s.arg(names.join(u", "_s)));
+}
+
+QString stoppedAtText(const std::optional<QVariant>& system)
+{
+    if (!system)
+        return {};
+    if (Variant::isNull(*system))
+        return u"The run stopped at a system without a name: "_s;
+    return u"The run stopped at system '%1': "_s.arg(system->toString());
+}
 
 } // namespace
 
@@ -43,24 +80,27 @@ int runEngineCommand(RunKind kind, const QStringList& arguments, FILE* out, FILE
         return 2;
     }
     const QString file = arguments.isEmpty() ? TDMVardometer::defaultFileName() : arguments.front();
+    PrintingEngineHost host(err);
+    std::unique_ptr<TDMVardometer> dm;
+    std::unique_ptr<dvDirectories> directories;
     try {
-        TDMVardometer dm(file);
-        dm.SetAllDatasetsActive(true);
-        PrintingEngineHost host(err);
-        dvDirectories directories(dm, host, probe, clock);
-        directories.RefreshSystemTree();
+        dm = std::make_unique<TDMVardometer>(file);
+        dm->SetAllDatasetsActive(true);
+        directories = std::make_unique<dvDirectories>(*dm, host, probe, clock);
+        warnAboutDuplicateNames(*dm, err);
+        directories->RefreshSystemTree();
         if (kind == RunKind::CheckSpace)
-            directories.CheckSpace();
+            directories->CheckSpace();
         else
-            directories.LoadSnapshot();
-        for (const QString& line : directories.currentAlertLines())
-            std::fprintf(out, "%s\n", qPrintable(stampedAlertLine(clock.now(), line)));
+            directories->LoadSnapshot();
+        for (const QString& line : directories->currentAlertLines())
+            printLine(out, stampedAlertLine(clock.now(), line));
         std::fflush(out);
-        return directories.AlertCount > 0 ? 1 : 0;
-    } catch (const VardometerError& e) {
-        std::fprintf(err, "%s\n", e.what());
+        return directories->AlertCount > 0 ? 1 : 0;
     } catch (const std::exception& e) {
-        std::fprintf(err, "%s\n", e.what());
+        const QString where = directories ? stoppedAtText(directories->StoppedAtSystem) : QString();
+        const auto* own = dynamic_cast<const VardometerError*>(&e);
+        printLine(err, where + (own ? own->message() : QString::fromLocal8Bit(e.what())));
     }
     return 2;
 }

@@ -10,6 +10,7 @@
 #include <optional>
 #include <vector>
 
+class DatabaseError;
 class DbConnection;
 class DataSource;
 class RowReader;
@@ -70,6 +71,9 @@ public:
     bool modified() const;
     // Ends a pending edit the way a cursor move does.
     void checkBrowseMode();
+    // Drops a pending edit and reads the rows again from the file, staying on the same row
+    // when it is still there: for after writes were undone underneath the dataset.
+    void refresh();
 
     int fieldCount() const { return static_cast<int>(m_fields.size()); }
     Field& field(int index) { return *m_fields[static_cast<size_t>(index)]; }
@@ -100,6 +104,11 @@ Q_SIGNALS:
 
 private:
     [[noreturn]] void raise(const QString& text) const;
+    // Refuses a value another row already holds in a field that must be unique; ownKey is
+    // the row being edited (none while inserting).
+    void checkUnique(std::optional<qint64> ownKey);
+    [[noreturn]] void raiseNotUnique(const FieldDef& def, const QVariant& value) const;
+    [[noreturn]] void raiseWriteError(const DatabaseError& error) const;
     void requireActive() const;
     void ensureRows();
     void buildFields();
@@ -129,8 +138,8 @@ private:
     DataSetState m_state = DataSetState::Inactive;
     std::vector<std::unique_ptr<Field>> m_fields;
     std::unique_ptr<RowReader> m_rows;
-    bool m_rowsStale = false; // a master moved; reread on next use
-    QVariant m_boundMasterValue; // the master value the rows were read for
+    bool m_rowsStale = false;          // a master moved; reread on next use
+    QVariant m_boundMasterValue;       // the master value the rows were read for
     std::optional<qint64> m_keyToFind; // a row posted while the rows were unread
     int m_pos = -1;
     bool m_bof = true;

@@ -77,7 +77,7 @@ void DbConnection::open()
     // mode=rw: read and write, but never create a new, empty file.
     db.setDatabaseName(QUrl::fromLocalFile(info.absoluteFilePath()).toString(QUrl::FullyEncoded) +
                        u"?mode=rw"_s);
-    db.setConnectOptions(u"QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1"_s.arg(m_busyTimeoutMs));
+    db.setConnectOptions(u"QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1"_s.arg(m_openBusyTimeoutMs));
     if (!db.open())
         throw DatabaseError(
             u"Cannot open the database %1: %2"_s.arg(shown, db.lastError().databaseText()));
@@ -97,8 +97,11 @@ void DbConnection::open()
     // pages of a system's ten years must stay cached to be reused by the next system.
     probe.exec(u"PRAGMA cache_size = -16384"_s);
     probe.finish();
-    if (sqlite3* handle = sqliteHandle(db); handle && sqlite3_db_readonly(handle, "main") == 1)
+    sqlite3* handle = sqliteHandle(db);
+    if (handle && sqlite3_db_readonly(handle, "main") == 1)
         fail(u"the file cannot be written"_s);
+    if (handle)
+        sqlite3_busy_timeout(handle, m_busyTimeoutMs);
     m_transactionDepth = 0;
     Q_EMIT connectedChanged(true);
 }
@@ -122,10 +125,10 @@ void DbConnection::beginTransaction()
 {
     if (m_transactionDepth++ > 0)
         return;
-    QSqlDatabase db = database();
-    if (!db.transaction()) {
+    QSqlQuery begin(database());
+    if (!begin.exec(u"BEGIN IMMEDIATE"_s)) {
         m_transactionDepth = 0;
-        raise(u"Cannot start a transaction"_s, db.lastError());
+        raise(u"Cannot start a transaction"_s, begin.lastError());
     }
 }
 
@@ -133,10 +136,11 @@ void DbConnection::commit()
 {
     if (m_transactionDepth == 0 || --m_transactionDepth > 0)
         return;
-    QSqlDatabase db = database();
-    if (!db.commit()) {
-        const QSqlError error = db.lastError();
-        db.rollback();
+    QSqlQuery end(database());
+    if (!end.exec(u"COMMIT"_s)) {
+        const QSqlError error = end.lastError();
+        end.finish();
+        QSqlQuery(database()).exec(u"ROLLBACK"_s);
         raise(u"Cannot save the changes"_s, error);
     }
 }
@@ -146,7 +150,24 @@ void DbConnection::rollback()
     if (m_transactionDepth == 0)
         return;
     m_transactionDepth = 0;
-    database().rollback();
+    QSqlQuery(database()).exec(u"ROLLBACK"_s);
+}
+
+void DbConnection::savepoint(const QString& name)
+{
+    exec(u"SAVEPOINT %1"_s.arg(name)).finish();
+}
+
+void DbConnection::releaseSavepoint(const QString& name)
+{
+    exec(u"RELEASE SAVEPOINT %1"_s.arg(name)).finish();
+}
+
+void DbConnection::rollbackToSavepoint(const QString& name)
+{
+    // Rolling back to a savepoint keeps it open; releasing it then ends it with nothing in it.
+    exec(u"ROLLBACK TO SAVEPOINT %1"_s.arg(name)).finish();
+    exec(u"RELEASE SAVEPOINT %1"_s.arg(name)).finish();
 }
 
 QSqlQuery DbConnection::exec(const QString& sql, const QVariantList& values) const

@@ -18,19 +18,34 @@ public:
 
     void setFileName(const QString& fileName) { m_fileName = fileName; }
     const QString& fileName() const { return m_fileName; }
-    // How long a statement waits for another process's lock before it fails.
+    // How long a write waits for another process's run to finish before it fails. A run of
+    // thousands of systems holds the file for well under a second once its addresses are
+    // measured, but a second program may be in the middle of one; waiting is always better
+    // than losing the run.
     void setBusyTimeoutMs(int ms) { m_busyTimeoutMs = ms; }
+    // How long opening waits for a lock before it says the file is locked: a program that
+    // holds the file exclusively is reported at once rather than freezing the start.
+    void setOpenBusyTimeoutMs(int ms) { m_openBusyTimeoutMs = ms; }
+    static constexpr int DefaultBusyTimeoutMs = 30'000;
 
     void open();
     void close();
     bool isConnected() const;
     QSqlDatabase database() const;
 
-    // Groups writes so that they cost one disk sync; nests by counting.
+    // Groups writes so that they cost one disk sync; nests by counting. The transaction is
+    // a writer from its first statement (BEGIN IMMEDIATE): a second process waits for it
+    // instead of failing when its reader would have to become a writer halfway.
     void beginTransaction();
     void commit();
     void rollback();
     bool inTransaction() const { return m_transactionDepth > 0; }
+
+    // Savepoints inside a transaction: everything written after the savepoint is kept by
+    // release and undone by rollbackTo, the rest of the transaction untouched.
+    void savepoint(const QString& name);
+    void releaseSavepoint(const QString& name);
+    void rollbackToSavepoint(const QString& name);
 
     // Prepares and runs one statement with positional values; throws on failure.
     QSqlQuery exec(const QString& sql, const QVariantList& values = {}) const;
@@ -50,7 +65,8 @@ Q_SIGNALS:
 private:
     QString m_connectionName;
     QString m_fileName;
-    int m_busyTimeoutMs = 2000;
+    int m_busyTimeoutMs = DefaultBusyTimeoutMs;
+    int m_openBusyTimeoutMs = 2000;
     int m_transactionDepth = 0;
     QHash<QString, QSqlQuery> m_writeStatements;
 };

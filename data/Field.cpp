@@ -9,6 +9,15 @@
 
 using namespace Qt::Literals::StringLiterals;
 
+bool hasControlCharacter(const QString& text)
+{
+    for (const QChar c : text)
+        if (c.category() == QChar::Other_Control || c == QChar::LineSeparator ||
+            c == QChar::ParagraphSeparator)
+            return true;
+    return false;
+}
+
 Field::Field(DataSet& dataSet, FieldDef def, int index)
     : m_dataSet(dataSet)
     , m_def(std::move(def))
@@ -88,6 +97,10 @@ void Field::setValue(const QVariant& value)
         stored.toString().size() > m_def.size)
         throw DatabaseError(u"%1: the value of field '%2' is longer than %3 characters"_s.arg(
             m_dataSet.objectName(), m_def.name, QString::number(m_def.size)));
+    if (m_def.singleLine && !stored.isNull() && hasControlCharacter(stored.toString()))
+        throw DatabaseError(
+            u"%1: the value of field '%2' cannot hold line breaks, tabs or other control "
+            u"characters"_s.arg(m_dataSet.objectName(), m_def.name));
     m_dataSet.setCurrentValue(m_index, stored);
 }
 

@@ -6,6 +6,10 @@
 
 class DataSet;
 
+// Line breaks, tabs and the other control characters, and the Unicode line and paragraph
+// separators: whatever could break a line of output or start a new one.
+bool hasControlCharacter(const QString& text);
+
 // One column of a dataset, read and written on the dataset's current row. Reads of an
 // empty dataset give Null; typed reads of Null raise the conversion error.
 class Field {

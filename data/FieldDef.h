@@ -16,6 +16,12 @@ struct FieldDef {
     QString displayFormat;
     bool visible = true;
     QVariant defaultValue; // filled into a new row
+    // Text that names something on one line (a system name in an alert line, a header, the
+    // command line's output): control characters such as line breaks are refused.
+    bool singleLine = false;
+    // Non-empty: no two rows may hold the same value (capitals and small letters count as
+    // the same); it says what the value is, for the message ("system name").
+    QString uniqueWhat;
 
     static FieldDef of(QString name, FieldKind kind, int size = 0)
     {

@@ -22,6 +22,14 @@ FieldDef column(const QString& name, FieldKind kind, const QString& label = {}, 
     return f;
 }
 
+FieldDef systemName()
+{
+    FieldDef f = text(u"System"_s, 15, 16);
+    f.singleLine = true;
+    f.uniqueWhat = u"system name"_s;
+    return f;
+}
+
 FieldDef hidden(FieldDef f)
 {
     f.visible = false;
@@ -65,7 +73,7 @@ TableDef systems()
     const auto T = FieldKind::DateTime;
     return {u"Systems"_s,
             {
-                text(u"System"_s, 15, 16),
+                systemName(),
                 column(u"DateLastAnalysed"_s, T, u"Last Analysed"_s, 12),
                 withDefault(column(u"LastFree%"_s, D, u"Free %"_s, 10, u"#.00"_s), 0.0),
                 withDefault(column(u"LastUsed%"_s, D, u"Used %"_s, 10, u"#.00"_s), 0.0),
@@ -219,7 +227,9 @@ QStringList createIndexSql()
 {
     return {
         u"CREATE INDEX FreeSpaceHistoryBySystem ON FreeSpaceHistory (System, Date, Time)"_s,
-        u"CREATE INDEX SystemsBySystem ON Systems (System)"_s,
+        // Everything finds a system by its name alone, so two rows with one name would mix
+        // two disks' histories.
+        u"CREATE UNIQUE INDEX SystemsBySystem ON Systems (System COLLATE NOCASE)"_s,
     };
 }
 

@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QStringList>
+#include <QVariant>
+
+#include <optional>
 
 class Clock;
 class DiskSpaceProbe;
@@ -74,6 +77,10 @@ public:
     QString OwnerName = QStringLiteral(" ");
     int SystemCount = 0;
 
+    // Set when a run ends by an error at one system: that row's System value (Null when the
+    // name itself is empty). Reset at the start of every run.
+    std::optional<QVariant> StoppedAtSystem;
+
 private:
     void resetAlertList();
     void addAlertLine(const QString& line);
@@ -83,6 +90,8 @@ private:
     // when asked, since the snapshot leaves them to the Check Space run.
     void writeLatestFigures(bool withConsumption);
     void appendHistoryRow();
+    // One system's part of a run under its own savepoint; records where the run stopped.
+    template <typename Work> void forOneSystem(Work&& work);
 
     TDMVardometer& m_dm;
     EngineHost& m_host;

@@ -45,10 +45,11 @@ void dvDirectories::SendEMailAlerts()
     }
 
     const QStringList addresses = alertAddresses(m_dm.AQryAlerts);
+    const MailMessage::Recipients recipients = MailMessage::recipients(addresses);
     MailMessage::Content content;
     content.from = EMailFrom;
     content.subject = EMailSubject;
-    content.to = MailMessage::recipientAddresses(addresses);
+    content.to = recipients.addresses;
     // Each line takes the time anew, so a delivery that runs across a second shows it.
     for (int i = 1; i <= AlertCount; ++i)
         content.lines << stampedAlertLine(m_clock.now(), alertLine(i));
@@ -59,15 +60,36 @@ void dvDirectories::SendEMailAlerts()
     delivery.envelopeRecipients = content.to;
     delivery.message = MailMessage::compose(content);
 
+    // A malformed row of the table is skipped, not a reason to alert nobody.
+    QList<MailMessage::UndeliveredRecipient> undelivered;
+    for (const QString& entry : recipients.malformed)
+        undelivered << MailMessage::UndeliveredRecipient{entry, u"not a valid e-mail address"_s};
+    auto addRefused = [&undelivered](const QList<RefusedRecipient>& refused) {
+        for (const RefusedRecipient& r : refused)
+            undelivered << MailMessage::UndeliveredRecipient{r.address, r.reply};
+    };
+
     // A failed delivery is the user's to see, not the run's to end: the popup and the rest of
     // the run still follow. The box is shown once the connection is gone, because a run
     // started by a timer may deliver again while it is open. The transport gives up after
     // 10 seconds without a connection and 60 seconds for the whole exchange.
     std::optional<QString> failure;
-    try {
-        createSmtpTransport()->send(delivery);
-    } catch (const std::exception& e) {
-        failure = QString::fromUtf8(e.what());
+    if (content.to.isEmpty() && !undelivered.isEmpty()) {
+        failure = u"No valid recipient address: "_s + MailMessage::undeliveredText(undelivered);
+    } else {
+        try {
+            addRefused(createSmtpTransport()->send(delivery));
+            if (!undelivered.isEmpty())
+                failure = u"The message was not delivered to "_s +
+                          MailMessage::undeliveredText(undelivered);
+        } catch (const SmtpError& e) {
+            addRefused(e.refused);
+            failure = QString::fromUtf8(e.what());
+            if (!e.refused.isEmpty())
+                *failure += u": "_s + MailMessage::undeliveredText(undelivered);
+        } catch (const std::exception& e) {
+            failure = QString::fromUtf8(e.what());
+        }
     }
     if (failure)
         m_host.showMessage(u"Mail Error: "_s + *failure);

@@ -151,15 +151,72 @@ QString mailboxAddress(const QString& entry)
     return entry.trimmed();
 }
 
-QStringList recipientAddresses(const QStringList& emailAddresses)
+namespace {
+
+bool isMalformedEntry(const QString& entry, const QString& address)
 {
-    QStringList addresses;
+    for (const QChar c : entry)
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+            return true;
+    if (address.contains(u'<') || address.contains(u'>'))
+        return true;
+    // Only one pair of brackets, around the address, and nothing after it.
+    const qsizetype open = entry.lastIndexOf(u'<');
+    if (open < 0)
+        return false;
+    const qsizetype close = entry.lastIndexOf(u'>');
+    const QString name = entry.left(open);
+    return name.contains(u'<') || name.contains(u'>') || close < open ||
+           !entry.mid(close + 1).trimmed().isEmpty();
+}
+
+} // namespace
+
+Recipients recipients(const QStringList& emailAddresses)
+{
+    Recipients result;
     for (const QString& entry : splitCommaText(commaText(emailAddresses))) {
         const QString address = mailboxAddress(entry);
-        if (!address.isEmpty())
-            addresses << address;
+        if (address.isEmpty())
+            continue;
+        if (isMalformedEntry(entry, address))
+            result.malformed << entry.trimmed();
+        else
+            result.addresses << address;
     }
-    return addresses;
+    return result;
+}
+
+QStringList recipientAddresses(const QStringList& emailAddresses)
+{
+    return recipients(emailAddresses).addresses;
+}
+
+QByteArray fromHeaderValue(const QString& from)
+{
+    const QString clean = sanitizedHeaderValue(from).trimmed();
+    if (isPlainAscii(clean.toUtf8()))
+        return clean.toUtf8();
+    const qsizetype open = clean.lastIndexOf(u'<');
+    const qsizetype close = clean.lastIndexOf(u'>');
+    if (open <= 0 || close < open)
+        return clean.toUtf8(); // no display name to encode: the address is as the user wrote it
+    QString name = clean.left(open).trimmed();
+    if (name.size() >= 2 && name.startsWith(u'"') && name.endsWith(u'"'))
+        name = name.mid(1, name.size() - 2);
+    const QByteArray address = clean.mid(open, close - open + 1).toUtf8();
+    // "From: " takes six characters of the first line.
+    return encodedWords(name, EncodedLineLimit - 6).join("\r\n ") + " " + address;
+}
+
+QString undeliveredText(const QList<UndeliveredRecipient>& recipients)
+{
+    QStringList parts;
+    for (const UndeliveredRecipient& r : recipients) {
+        const QString shown = sanitizedHeaderValue(r.address);
+        parts << (r.reason.isEmpty() ? shown : u"%1 (%2)"_s.arg(shown, r.reason));
+    }
+    return parts.join(u", "_s);
 }
 
 QString sanitizedHeaderValue(const QString& value)
@@ -269,7 +326,7 @@ QByteArray compose(const Content& content)
     }
 
     QList<QByteArray> headers;
-    headers << "From: " + sanitizedHeaderValue(content.from).toUtf8();
+    headers << "From: " + fromHeaderValue(content.from);
     QByteArray to = "To: ";
     qsizetype column = to.size();
     for (qsizetype i = 0; i < content.to.size(); ++i) {

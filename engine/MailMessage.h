@@ -30,8 +30,27 @@ QString mailboxAddress(const QString& entry);
 
 // The envelope recipients for the Alerts table's addresses, in their order: the comma text
 // read back entry by entry, each taken as an address; entries that hold no address are left
-// out, since no server would take them.
+// out, since no server would take them. An entry that cannot be one address (a line break,
+// an angle bracket outside the one pair around the address) is malformed: it is kept apart,
+// so the others still get the message and the user hears which one was skipped.
+struct Recipients {
+    QStringList addresses;
+    QStringList malformed;
+};
+Recipients recipients(const QStringList& emailAddresses);
 QStringList recipientAddresses(const QStringList& emailAddresses);
+
+// "From" as written in Options: a display name that is not plain ASCII goes as RFC 2047
+// words before the address in angle brackets ("=?UTF-8?B?...?= <alerts@example.com>"); an
+// ASCII value goes as it is, on one line.
+QByteArray fromHeaderValue(const QString& from);
+
+// The recipients a delivery could not reach, for the user: "a@x (550 No such user), b".
+struct UndeliveredRecipient {
+    QString address;
+    QString reason;
+};
+QString undeliveredText(const QList<UndeliveredRecipient>& recipients);
 
 // A header value on one line: every run of CR and LF becomes one space, other control
 // characters are dropped, so no value can start a header of its own.

@@ -20,8 +20,10 @@ private:
     EngineHost& m_host;
 };
 
-// One transaction around a run's writes: a single disk sync instead of one per row. It is
-// committed however the run ends, so rows written before an error keep what was written.
+// One transaction around a run's writes: a single disk sync instead of one per row, and a
+// writer from the start, so a second program's run waits for this one instead of failing.
+// It is committed however the run ends, so rows written before an error keep what was
+// written.
 class RunTransaction {
 public:
     explicit RunTransaction(DbConnection& connection)
@@ -48,6 +50,39 @@ public:
     RunTransaction& operator=(const RunTransaction&) = delete;
 
 private:
+    DbConnection& m_connection;
+    bool m_open = true;
+};
+
+// One system's writes in a run, all or nothing: when its measurement or one of its rows fails
+// the savepoint undoes what was written for it, and the systems before it keep theirs.
+class SystemSavepoint {
+public:
+    explicit SystemSavepoint(DbConnection& connection)
+        : m_connection(connection)
+    {
+        m_connection.savepoint(Name);
+    }
+    ~SystemSavepoint()
+    {
+        if (m_open) {
+            try {
+                m_connection.rollbackToSavepoint(Name);
+            } catch (...) {
+                // The error that ended the run is the one reported.
+            }
+        }
+    }
+    void release()
+    {
+        m_open = false;
+        m_connection.releaseSavepoint(Name);
+    }
+    SystemSavepoint(const SystemSavepoint&) = delete;
+    SystemSavepoint& operator=(const SystemSavepoint&) = delete;
+
+private:
+    static inline const QString Name = QStringLiteral("OneSystem");
     DbConnection& m_connection;
     bool m_open = true;
 };

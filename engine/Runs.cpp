@@ -7,6 +7,8 @@
 #include "data/DM2.h"
 #include "data/DateTimeValue.h"
 
+#include <optional>
+
 using namespace Qt::Literals::StringLiterals;
 
 void dvDirectories::takeRunDateAndTime()
@@ -62,20 +64,46 @@ void dvDirectories::appendHistoryRow()
     h.post();
 }
 
+template <typename Work> void dvDirectories::forOneSystem(Work&& work)
+{
+    DataSet& systems = m_dm.ATblSystems;
+    std::optional<SystemSavepoint> savepoint(std::in_place, m_dm.ADOVardometer);
+    try {
+        work();
+        savepoint->release();
+    } catch (...) {
+        StoppedAtSystem = systems.fieldByName(u"System"_s).value();
+        // This system's writes are undone first; the datasets then show the rows as they are.
+        savepoint.reset();
+        try {
+            m_dm.ATblFreeSpaceHistory.refresh();
+            systems.refresh();
+        } catch (...) {
+            // The error that ended the run is the one reported.
+        }
+        throw;
+    }
+}
+
 void dvDirectories::CheckSpace()
 {
     takeRunDateAndTime();
     BusyGuard busy(m_host);
     AlertCount = 0;
+    StoppedAtSystem.reset();
     ReadOptions();
     resetAlertList();
-    reopenSystems();
     {
+        // The rows are read once this run is the file's writer, so a run of another program
+        // that ended just now is seen, not overwritten.
         RunTransaction transaction(m_dm.ADOVardometer);
+        reopenSystems();
         DataSet& systems = m_dm.ATblSystems;
         while (!systems.eof()) {
-            AnalyseSystem();
-            writeLatestFigures(true);
+            forOneSystem([this] {
+                AnalyseSystem();
+                writeLatestFigures(true);
+            });
             if (!AddressFound) {
                 AlertText = AlertLine::systemNotFoundText();
                 addAlertLine(AlertLine::systemNotFoundLine(SystemName));
@@ -143,18 +171,22 @@ void dvDirectories::LoadSnapshot()
     AlertCount = 0;
     takeRunDateAndTime();
     SnapshotWorkingState working(m_host, m_dm.AQryFreeSpaceHistoryBySystem, SystemCount);
-    reopenSystems();
-    resetAlertList();
+    StoppedAtSystem.reset();
     {
         RunTransaction transaction(m_dm.ADOVardometer);
+        reopenSystems();
+        resetAlertList();
         DataSet& systems = m_dm.ATblSystems;
         while (!systems.eof()) {
-            AnalyseSystem();
-            if (AddressFound) {
-                // The consumption figures stay the Check Space run's own.
-                writeLatestFigures(false);
-                appendHistoryRow();
-            } else {
+            forOneSystem([this] {
+                AnalyseSystem();
+                if (AddressFound) {
+                    // The consumption figures stay the Check Space run's own.
+                    writeLatestFigures(false);
+                    appendHistoryRow();
+                }
+            });
+            if (!AddressFound) {
                 AlertText = AlertLine::systemNotFoundText();
                 addAlertLine(AlertLine::snapshotSystemNotFoundLine(SystemName, OwnerName));
             }

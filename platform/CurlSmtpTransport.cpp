@@ -9,6 +9,7 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -32,19 +33,38 @@ struct Exchange {
     bool authSent = false;
     bool refusedForMissingAuth = false;
     QByteArray lastErrorReply;
+    // The recipient whose RCPT TO awaits its reply; libcurl sends one at a time.
+    std::optional<QString> pendingRecipient;
+    QList<RefusedRecipient> refused;
 };
 
 int onDebug(CURL*, curl_infotype type, char* data, size_t size, void* user)
 {
     auto* exchange = static_cast<Exchange*>(user);
     const QByteArray text(data, static_cast<qsizetype>(size));
-    if (type == CURLINFO_HEADER_OUT && text.startsWith("AUTH "))
-        exchange->authSent = true;
+    if (type == CURLINFO_HEADER_OUT) {
+        if (text.startsWith("AUTH "))
+            exchange->authSent = true;
+        if (text.toUpper().startsWith("RCPT TO:")) {
+            QByteArray address = text.mid(8).trimmed();
+            if (address.startsWith('<') && address.contains('>'))
+                address = address.mid(1, address.indexOf('>') - 1);
+            exchange->pendingRecipient = QString::fromUtf8(address);
+        }
+    }
     if (type == CURLINFO_HEADER_IN) {
         for (const QByteArray& line : text.split('\n')) {
             const QByteArray reply = line.trimmed();
             if (reply.startsWith('4') || reply.startsWith('5'))
                 exchange->lastErrorReply = reply;
+            // "250-" continues a reply; only its last line ("250 ") ends it.
+            const bool final = reply.size() >= 3 && (reply.size() == 3 || reply.at(3) == ' ');
+            if (final && exchange->pendingRecipient) {
+                if (reply.startsWith('4') || reply.startsWith('5'))
+                    exchange->refused
+                        << RefusedRecipient{*exchange->pendingRecipient, QString::fromUtf8(reply)};
+                exchange->pendingRecipient.reset();
+            }
         }
     }
     return 0;
@@ -76,11 +96,29 @@ size_t onRead(char* buffer, size_t size, size_t count, void* user)
 
 // An address goes into MAIL FROM or RCPT TO as it is: a line break or angle bracket there
 // would end the command early and let the rest through as commands of its own.
-void checkEnvelopeAddress(const QString& address)
+bool isSafeEnvelopeAddress(const QString& address)
 {
     for (const QChar c : address)
         if (c.unicode() < 0x20 || c.unicode() == 0x7f || c == u'<' || c == u'>')
-            throw SmtpError("Invalid e-mail address: " + address.toUtf8().toStdString());
+            return false;
+    return true;
+}
+
+// A literal IPv6 address goes into a URL in brackets; a name or IPv4 address as it is.
+QByteArray urlHost(const QString& host)
+{
+    if (host.contains(u':') && !host.startsWith(u'['))
+        return "[" + host.toUtf8() + "]";
+    return host.toUtf8();
+}
+
+// For messages: control characters shown, never sent to a terminal as they are.
+QString printable(const QString& text)
+{
+    QString out;
+    for (const QChar c : text)
+        out += c.unicode() < 0x20 || c.unicode() == 0x7f ? QChar(u' ') : c;
+    return out;
 }
 
 template <typename T> void set(CURL* handle, CURLoption option, T value)
@@ -91,16 +129,27 @@ template <typename T> void set(CURL* handle, CURLoption option, T value)
 
 class CurlSmtpTransport final : public SmtpTransport {
 public:
-    void send(const SmtpDelivery& delivery) override
+    QList<RefusedRecipient> send(const SmtpDelivery& delivery) override
     {
         static std::once_flag initialised;
         std::call_once(initialised, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 
-        if (delivery.envelopeRecipients.isEmpty())
-            throw SmtpError("No recipient addresses");
-        checkEnvelopeAddress(delivery.envelopeFrom);
-        for (const QString& to : delivery.envelopeRecipients)
-            checkEnvelopeAddress(to);
+        if (!isSafeEnvelopeAddress(delivery.envelopeFrom))
+            throw SmtpError("Invalid e-mail address of the sender: " +
+                            printable(delivery.envelopeFrom).toStdString());
+        // A malformed recipient cannot go on the wire; the others still get the message.
+        QList<RefusedRecipient> skipped;
+        QStringList recipientsToSend;
+        for (const QString& to : delivery.envelopeRecipients) {
+            if (isSafeEnvelopeAddress(to))
+                recipientsToSend << to;
+            else
+                skipped << RefusedRecipient{to, u"not a valid e-mail address"_s};
+        }
+        if (recipientsToSend.isEmpty())
+            throw SmtpError(skipped.isEmpty() ? "No recipient addresses"
+                                              : "No valid recipient addresses",
+                            skipped);
 
         std::unique_ptr<CURLU, UrlDeleter> url(curl_url());
         if (!url)
@@ -108,7 +157,7 @@ public:
         // The URL's path is the name the greeting sends: this machine's, as servers expect.
         const QByteArray greetingName = QUrl::toPercentEncoding(
             QSysInfo::machineHostName().isEmpty() ? u"localhost"_s : QSysInfo::machineHostName());
-        const QByteArray host = delivery.host.toUtf8();
+        const QByteArray host = urlHost(delivery.host);
         const QByteArray port = QByteArray::number(delivery.port);
         for (const auto& [part, value] :
              {std::pair{CURLUPART_SCHEME, QByteArray("smtp")}, std::pair{CURLUPART_HOST, host},
@@ -126,7 +175,7 @@ public:
         const QByteArray username = delivery.username.toUtf8();
         const QByteArray password = delivery.password.toUtf8();
         std::unique_ptr<curl_slist, ListDeleter> recipients;
-        for (const QString& to : delivery.envelopeRecipients) {
+        for (const QString& to : recipientsToSend) {
             // Appending keeps the list's head, except for the first entry.
             curl_slist* head = curl_slist_append(recipients.get(), to.toUtf8().constData());
             if (!head)
@@ -150,6 +199,8 @@ public:
         set(h, CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_TRY));
         set(h, CURLOPT_MAIL_FROM, from.constData());
         set(h, CURLOPT_MAIL_RCPT, recipients.get());
+        // Without this one refused recipient stops the delivery to all the others.
+        set(h, CURLOPT_MAIL_RCPT_ALLLOWFAILS, 1L);
         set(h, CURLOPT_UPLOAD, 1L);
         set(h, CURLOPT_READFUNCTION, &onRead);
         set(h, CURLOPT_READDATA, &exchange);
@@ -166,10 +217,13 @@ public:
         }
 
         const CURLcode result = curl_easy_perform(h);
+        const QList<RefusedRecipient> refused = skipped + exchange.refused;
         if (result == CURLE_OK)
-            return;
+            return refused;
         if (exchange.refusedForMissingAuth)
             throw SmtpError("The server offers no authentication; the message was not sent");
+        if (!exchange.refused.isEmpty() && exchange.refused.size() == recipientsToSend.size())
+            throw SmtpError("The server refused every recipient", refused);
         std::string text = errorText[0] ? errorText : curl_easy_strerror(result);
         if (!exchange.lastErrorReply.isEmpty())
             text += " (" + exchange.lastErrorReply.toStdString() + ")";

@@ -27,18 +27,32 @@ struct SmtpDelivery {
     std::chrono::milliseconds totalTimeout{60'000};
 };
 
-// What went wrong, in the client's words.
-class SmtpError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
+// A recipient the server would not take, with its reply ("550 5.1.1 No such user").
+struct RefusedRecipient {
+    QString address;
+    QString reply;
+    bool operator==(const RefusedRecipient&) const = default;
 };
 
-// Delivers a message or throws SmtpError; closes its connection (with QUIT when it can)
-// before returning either way.
+// What went wrong, in the client's words. When the server refused every recipient, they are
+// listed too.
+class SmtpError : public std::runtime_error {
+public:
+    explicit SmtpError(const std::string& what, QList<RefusedRecipient> refused = {})
+        : std::runtime_error(what)
+        , refused(std::move(refused))
+    {
+    }
+    QList<RefusedRecipient> refused;
+};
+
+// Delivers a message to every recipient the server accepts and returns the ones it refused
+// (empty when all were taken); throws SmtpError when nobody got it. Closes its connection
+// (with QUIT when it can) before returning either way.
 class SmtpTransport {
 public:
     virtual ~SmtpTransport() = default;
-    virtual void send(const SmtpDelivery& delivery) = 0;
+    virtual QList<RefusedRecipient> send(const SmtpDelivery& delivery) = 0;
 };
 
 // The build's transport (libcurl's SMTP client).

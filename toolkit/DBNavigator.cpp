@@ -139,41 +139,47 @@ void DBNavigator::click(Button b)
     DataSet* ds = m_source ? m_source->dataSet() : nullptr;
     if (!ds || !ds->isActive())
         return;
+    // A row the dataset refuses to store stays in edit mode; the user hears why.
+    ErrorReport::guarded([&] { act(*ds, b); });
+    updateButtons();
+}
+
+void DBNavigator::act(DataSet& ds, Button b)
+{
     switch (b) {
     case First:
-        ds->first();
+        ds.first();
         break;
     case Prior:
-        ds->prior();
+        ds.prior();
         break;
     case Next:
-        ds->next();
+        ds.next();
         break;
     case Last:
-        ds->last();
+        ds.last();
         break;
     case Insert:
-        ds->append();
+        ds.append();
         break;
     case Delete:
         if (!confirmDelete || QMessageBox::question(window(), QString(), u"Delete record?"_s,
                                                     QMessageBox::Ok | QMessageBox::Cancel,
                                                     QMessageBox::Cancel) == QMessageBox::Ok)
-            ds->deleteRecord();
+            ds.deleteRecord();
         break;
     case Edit:
-        ds->edit();
+        ds.edit();
         break;
     case Post:
-        ds->post();
+        ds.post();
         break;
     case Cancel:
-        ds->cancel();
+        ds.cancel();
         break;
     case ButtonCount:
         break;
     }
-    updateButtons();
 }
 
 void DBNavigator::updateButtons()

@@ -4,6 +4,7 @@
 
 #include <array>
 
+class DataSet;
 class DataSource;
 class QToolButton;
 
@@ -26,6 +27,7 @@ public:
 
 private:
     void click(Button b);
+    void act(DataSet& ds, Button b);
     void updateButtons();
 
     DataSource* m_source;

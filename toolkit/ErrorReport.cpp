@@ -56,12 +56,16 @@ void report(const QString& message)
     currentHandler()(caption, withFullStop(message));
 }
 
-void report(const std::exception& error)
+QString messageOf(const std::exception& error)
 {
     if (const auto* own = dynamic_cast<const VardometerError*>(&error))
-        report(own->message());
-    else
-        report(QString::fromLocal8Bit(error.what()));
+        return own->message();
+    return QString::fromLocal8Bit(error.what());
+}
+
+void report(const std::exception& error)
+{
+    report(messageOf(error));
 }
 
 } // namespace ErrorReport

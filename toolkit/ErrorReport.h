@@ -20,6 +20,8 @@ Handler setHandler(Handler handler);
 
 void report(const QString& message);
 void report(const std::exception& error);
+// The text an error is reported with (its message, without the added full stop).
+QString messageOf(const std::exception& error);
 
 // Runs the body of a UI entry point (a menu command, a button, a timer tick, a chart or grid
 // callback) and reports whatever error it raises, so no exception unwinds through Qt's

@@ -311,8 +311,20 @@ void TMainForm::FormCreate()
         m_directories->RefreshSystemTree();
         PagesFreeSpace->setCurrentIndex(PageChart);
     } catch (const std::exception& e) {
+        if (!m_directories)
+            m_engineStartError = ErrorReport::messageOf(e);
         ErrorReport::report(e);
     }
+}
+
+dvDirectories* TMainForm::engineForCommand()
+{
+    // The window opens even when startup stopped before the engine existed; every command
+    // that needs it then says so and why, instead of doing nothing.
+    if (!m_directories)
+        ErrorReport::report(u"Vardometer could not start its disk space engine, so this "
+                            u"command cannot run. The reason: %1"_s.arg(m_engineStartError));
+    return m_directories.get();
 }
 
 void TMainForm::FormDestroy()
@@ -495,10 +507,11 @@ void TMainForm::MnuMainFileExitClick()
 
 void TMainForm::MnuMainActionCheckSpaceClick()
 {
-    if (!m_directories)
+    dvDirectories* engine = engineForCommand();
+    if (!engine)
         return;
-    m_directories->CheckSpace();
-    if (m_directories->AlertCount == 0) {
+    engine->CheckSpace();
+    if (engine->AlertCount == 0) {
         QMessageBox box(QMessageBox::NoIcon, u"Vardometer"_s, u"All Systems within tolerance"_s,
                         QMessageBox::Ok, this);
         box.setObjectName(u"CheckSpaceMessage"_s);
@@ -508,8 +521,8 @@ void TMainForm::MnuMainActionCheckSpaceClick()
 
 void TMainForm::MnuMainFileActionLoadSpaceClick()
 {
-    if (m_directories)
-        m_directories->LoadSnapshot();
+    if (dvDirectories* engine = engineForCommand())
+        engine->LoadSnapshot();
 }
 
 void TMainForm::MnuMainObjectsSystemsClick()

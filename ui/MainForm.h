@@ -96,12 +96,16 @@ private:
     void TVMenuCurrentChanged(QTreeWidgetItem* current, QTreeWidgetItem* previous);
     void FormCreate();
     void FormDestroy();
+    // The engine for a command that needs it; when startup could not create it, the user is
+    // told why and null comes back.
+    dvDirectories* engineForCommand();
 
     TDMVardometer& m_dm;
     QStringList m_arguments;
     DiskSpaceProbe& m_probe;
     const Clock& m_clock;
     std::unique_ptr<dvDirectories> m_directories;
+    QString m_engineStartError; // why startup stopped before the engine existed
     int m_busyDepth = 0;
     bool m_debugMode = false;
 

@@ -11,6 +11,7 @@
 #include <QProcess>
 #include <QTabWidget>
 #include <QTest>
+#include <QToolButton>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -143,6 +144,44 @@ private Q_SLOTS:
         QVERIFY(!dm.ATblSystems.isActive());
         QCOMPARE(form.findChild<QTabWidget*>(u"PagesFreeSpace"_s)->currentIndex(), 1);
         QVERIFY(form.isVisible());
+    }
+
+    void commandsThatNeedTheEngineSayWhyItIsMissing_data()
+    {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("a column missing from Systems")
+            << u"ALTER TABLE Systems DROP COLUMN ZeroDate2"_s
+            << u"ATblSystems: Field 'ZeroDate2' not found"_s;
+        QTest::newRow("a column missing from Options")
+            << u"ALTER TABLE Options DROP COLUMN EMailAuth"_s
+            << u"ATblOptions: Field 'EMailAuth' not found"_s;
+        QTest::newRow("no Options row") << u"DELETE FROM Options"_s
+                                        << u"Could not convert variant of type (Null) into type "
+                                           u"(Integer)"_s;
+    }
+    void commandsThatNeedTheEngineSayWhyItIsMissing()
+    {
+        QFETCH(QString, sql);
+        QFETCH(QString, reason);
+        ReportRecorder reports;
+        TestDatabase db;
+        db.exec(sql);
+        TDMVardometer dm(db.path());
+        ScriptedProbe probe;
+        FixedClock clock;
+        TMainForm form(dm, {}, probe, clock);
+        QCOMPARE(reports.texts, QStringList{ErrorReport::withFullStop(reason)});
+        QVERIFY(!form.Directories());
+        reports.texts.clear();
+
+        const QString expected = u"Vardometer could not start its disk space engine, so this "
+                                 u"command cannot run. The reason: %1"_s.arg(reason);
+        form.findChild<QToolButton*>(u"BtnCheckSpace"_s)->click();
+        QCOMPARE(reports.texts, QStringList{ErrorReport::withFullStop(expected)});
+        form.findChild<QAction*>(u"MnuMainFileActionLoadSpace"_s)->trigger();
+        QCOMPARE(reports.texts.size(), 2);
+        QCOMPARE(reports.texts[1], reports.texts[0]);
     }
 
     void emptyCompanyNameStopsStartupAfterTheEngineExists()

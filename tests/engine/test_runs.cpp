@@ -230,6 +230,127 @@ private Q_SLOTS:
         QVERIFY(!f.host.calls.contains(u"refreshSummaryChart"_s));
     }
 
+    void aFailingSystemKeepsNoneOfItsOwnWrites_data()
+    {
+        QTest::addColumn<bool>("snapshot");
+        QTest::newRow("check") << false;
+        QTest::newRow("snapshot") << true;
+    }
+    void aFailingSystemKeepsNoneOfItsOwnWrites()
+    {
+        // A name too long for the history's column, put there by another program: the
+        // snapshot would update the system's row and then fail on its history row.
+        QFETCH(bool, snapshot);
+        const QString longName = u"ABCDEFGHIJKLMNOPQRSTUVWXY"_s;
+        EngineFixture f({{u"A"_s, u"/a"_s, {}}, {u"B"_s, u"/b"_s, {}}, {u"C"_s, u"/c"_s, {}}});
+        f.db.exec(u"UPDATE Systems SET System = ? WHERE System = 'B'"_s, {longName});
+        // The check writes no history: there B fails after its start date was stored.
+        if (!snapshot)
+            f.setColumn(longName, u"Address"_s, QVariant());
+        f.setColumn(longName, u"CumUsedMB"_s, QVariant());
+        for (const QString& address : {u"/a"_s, u"/b"_s, u"/c"_s})
+            f.probe.set(address, 4 * GiB, 10 * GiB);
+        const QVariantList before = f.row(longName);
+        const QVariant initialBefore = f.column(longName, u"InitialDate"_s);
+        dvDirectories& engine = f.start();
+
+        const QString message =
+            raisedMessage([&] { snapshot ? engine.LoadSnapshot() : engine.CheckSpace(); });
+
+        QVERIFY(!message.isEmpty());
+        QCOMPARE(engine.StoppedAtSystem, std::optional<QVariant>(longName));
+        // The system before it keeps its writes; its own row is as it was, start date included.
+        QCOMPARE(f.column(u"A"_s, u"LastTotalMB"_s), QVariant(10240.0));
+        QCOMPARE(f.historyRows(u"A"_s), snapshot ? 1 : 0);
+        QCOMPARE(f.row(longName), before);
+        QCOMPARE(f.column(longName, u"InitialDate"_s), initialBefore);
+        QCOMPARE(f.historyRows(longName.left(20)) + f.historyRows(longName), 0);
+        QVERIFY(f.column(u"C"_s, u"DateLastAnalysed"_s).isNull());
+        // The window's dataset shows the row as the file holds it, not the undone values.
+        DataSet& systems = f.dm->ATblSystems;
+        QCOMPARE(systems.state(), DataSetState::Browse);
+        QCOMPARE(systems.fieldByName(u"System"_s).value(), QVariant(longName));
+        QCOMPARE(systems.fieldByName(u"LastTotalMB"_s).value(), before[0]);
+        // A later run starts afresh.
+        f.setColumn(longName, u"System"_s, u"B"_s);
+        f.setColumn(u"B"_s, u"Address"_s, u"/b"_s);
+        snapshot ? engine.LoadSnapshot() : engine.CheckSpace();
+        QCOMPARE(engine.StoppedAtSystem, std::nullopt);
+    }
+
+    void cliNamesTheSystemTheRunStoppedAt()
+    {
+        const QString longName = u"ABCDEFGHIJKLMNOPQRSTUVWXY"_s;
+        TestDatabase db({{u"A"_s, u"/a"_s, {}}, {u"B"_s, u"/b"_s, {}}});
+        db.exec(u"UPDATE Systems SET System = ? WHERE System = 'B'"_s, {longName});
+        ScriptedProbe probe;
+        probe.set(u"/a"_s, 4 * GiB, 10 * GiB);
+        probe.set(u"/b"_s, 4 * GiB, 10 * GiB);
+        FixedClock clock(RunMoment);
+        CapturedStream out;
+        CapturedStream err;
+        QCOMPARE(
+            runEngineCommand(RunKind::Snapshot, {db.path()}, out.file(), err.file(), clock, probe),
+            2);
+        QCOMPARE(err.text(), u"The run stopped at system '%1': ATblFreeSpaceHistory: the value of "
+                             u"field 'System' is longer than 20 characters\n"_s.arg(longName));
+        QCOMPARE(db.scalar(u"SELECT count(*) FROM FreeSpaceHistory"_s).toInt(), 1);
+    }
+
+    void cliShowsControlCharactersInNames_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("line feed cannot forge a line")
+            << u"FS1\nFS2 : Fake"_s << u"FS1\\nFS2 : Fake"_s;
+        QTest::newRow("carriage return and tab") << u"A\rB\tC"_s << u"A\\rB\\tC"_s;
+        QTest::newRow("escape and delete") << u"A\u001b[2JB\u007f"_s << u"A\\x1B[2JB\\x7F"_s;
+        QTest::newRow("Unicode line separator") << u"A\u2028B"_s << u"A\\u2028B"_s;
+        QTest::newRow("plain text and backslashes as they are")
+            << u"C:\\ \u00e5"_s << u"C:\\ \u00e5"_s;
+    }
+    void cliShowsControlCharactersInNames()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, shown);
+        TestDatabase db({{u"Disk"_s, u"/gone"_s, {}}});
+        db.exec(u"UPDATE Systems SET System = ?"_s, {name});
+        ScriptedProbe probe;
+        FixedClock clock(RunMoment);
+        CapturedStream out;
+        CapturedStream err;
+        QCOMPARE(runEngineCommand(RunKind::CheckSpace, {db.path()}, out.file(), err.file(), clock,
+                                  probe),
+                 1);
+        QCOMPARE(out.text(), alertStamp(RunMoment) + u" : "_s + shown + u" : System Not Found\n"_s);
+    }
+
+    void duplicateNames()
+    {
+        TestDatabase db({{u"dup"_s, u"/a"_s, {}}, {u"Other"_s, u"/b"_s, {}}});
+        // A new database refuses a second row of one name, whatever its capitals.
+        QVERIFY(!raisedMessage([&] {
+                     db.exec(u"INSERT INTO Systems (System) VALUES ('DUP')"_s);
+                 }).isEmpty());
+        // An older file may hold them: the run still works and says so once.
+        db.exec(u"DROP INDEX SystemsBySystem"_s);
+        db.exec(u"INSERT INTO Systems (System, Address, CumUsedMB) VALUES ('DUP', '/c', 0), "
+                u"('other', '/d', 0), ('Other', '/e', 0)"_s);
+        ScriptedProbe probe;
+        for (const QString& a : {u"/a"_s, u"/b"_s, u"/c"_s, u"/d"_s, u"/e"_s})
+            probe.set(a, 4 * GiB, 10 * GiB);
+        FixedClock clock(RunMoment);
+        CapturedStream out;
+        CapturedStream err;
+        QCOMPARE(
+            runEngineCommand(RunKind::Snapshot, {db.path()}, out.file(), err.file(), clock, probe),
+            0);
+        QCOMPARE(err.text(), u"Warning: more than one system is named 'dup', 'Other'; their "
+                             u"histories are mixed under one name. Give each system a name of "
+                             u"its own.\n"_s);
+        QCOMPARE(db.scalar(u"SELECT count(*) FROM FreeSpaceHistory"_s).toInt(), 5);
+    }
+
     void aRunKeepsEveryLinePastTenThousand()
     {
         QList<DatabaseCreator::NewSystem> systems;
@@ -344,7 +465,8 @@ private Q_SLOTS:
         QCOMPARE(printed, output);
         QCOMPARE(errors.isEmpty(), status != 2);
         if (setup == u"null")
-            QCOMPARE(errors, u"Could not convert variant of type (Null) into type (String)\n"_s);
+            QCOMPARE(errors, u"The run stopped at system 'Disk': Could not convert variant of "
+                             u"type (Null) into type (String)\n"_s);
     }
 
     void cliCheckOnTheDemoDatabase()

@@ -34,7 +34,7 @@ class Recorder:
         return "250 OK"
 
     async def handle_RCPT(self, server, session, envelope, address, rcpt_options):
-        if address == self.refused_recipient:
+        if address in self.refused_recipient:
             return "550 5.1.1 Recipient address rejected"
         envelope.rcpt_tos.append(address)
         return "250 OK"
@@ -73,7 +73,9 @@ def main():
     parser.add_argument("--port", type=int, default=0)
     parser.add_argument("--dir", required=True)
     parser.add_argument("--refuse-sender")
-    parser.add_argument("--refuse-recipient")
+    parser.add_argument("--refuse-recipient", action="append", default=[])
+    parser.add_argument("--listen", default="127.0.0.1",
+                        help="the loopback address to listen on (127.0.0.1 or ::1)")
     parser.add_argument("--mute", action="store_true",
                         help="accept connections and never answer, to exercise time-outs")
     parser.add_argument("--starttls", nargs=2, metavar=("CERT", "KEY"),
@@ -121,7 +123,7 @@ def main():
     server = loop.run_until_complete(
         loop.create_server(
             factory,
-            "127.0.0.1",
+            args.listen,
             args.port,
         )
     )

@@ -13,7 +13,9 @@
 #include <QTest>
 
 #include <cstdio>
+
 #include <memory>
+#include <unistd.h>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -105,7 +107,11 @@ public:
         : m_log(log)
     {
     }
-    void send(const SmtpDelivery& delivery) override { m_log << delivery; }
+    QList<RefusedRecipient> send(const SmtpDelivery& delivery) override
+    {
+        m_log << delivery;
+        return {};
+    }
 
 private:
     QList<SmtpDelivery>& m_log;
@@ -173,9 +179,9 @@ private Q_SLOTS:
         const QVariantList one{u"ops@a.test"_s};
         QTest::newRow("sender refused") << QStringList{u"--refuse-sender"_s, Sender}
                                         << u"127.0.0.1:%1"_s << one << false << u"553"_s;
-        QTest::newRow("one recipient refused, nobody gets it")
+        QTest::newRow("the only recipient refused")
             << QStringList{u"--refuse-recipient"_s, u"gone@b.test"_s} << u"127.0.0.1:%1"_s
-            << QVariantList{u"ops@a.test"_s, u"gone@b.test"_s} << false << u"550"_s;
+            << QVariantList{u"gone@b.test"_s} << false << u"gone@b.test (550"_s;
         QTest::newRow("closed port fails at connect")
             << QStringList{u"--stopped"_s} << u"127.0.0.1:%1"_s << one << false
             << u"Couldn't connect"_s;
@@ -322,14 +328,20 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("from");
         QTest::addColumn<QString>("to");
+        QTest::addColumn<QString>("expected");
         const QString smuggled = u"\r\nRCPT TO:<spy@evil.test>"_s;
-        QTest::newRow("sender") << Sender + smuggled << u"ops@a.test"_s;
-        QTest::newRow("recipient") << Sender << u"ops@a.test"_s + smuggled;
+        QTest::newRow("sender") << Sender + smuggled << u"ops@a.test"_s
+                                << u"Invalid e-mail address of the sender"_s;
+        QTest::newRow("the only recipient")
+            << Sender << u"ops@a.test"_s + smuggled
+            << u"No valid recipient address: ops@a.test RCPT TO:<spy@evil.test> (not a valid "
+               u"e-mail address)"_s;
     }
     void anAddressWithALineBreakIsRefusedNotPassedOn()
     {
         QFETCH(QString, from);
         QFETCH(QString, to);
+        QFETCH(QString, expected);
         SmtpTestServer server;
         START_SMTP_SERVER(server);
         MailFixture f;
@@ -338,9 +350,85 @@ private Q_SLOTS:
         dvDirectories& engine = f.start();
         engine.CheckSpace();
         QCOMPARE(f.mailErrors().size(), 1);
-        QVERIFY2(f.mailErrors()[0].contains(u"Invalid e-mail address"_s),
-                 qPrintable(f.mailErrors()[0]));
+        QVERIFY2(f.mailErrors()[0].contains(expected), qPrintable(f.mailErrors()[0]));
         QCOMPARE(server.connections(), 0);
+    }
+
+    void everyGoodRecipientGetsItAndTheOthersAreNamed()
+    {
+        // One address the server refuses and two rows no address can be made of, among two
+        // good ones: the good ones get the message, one box names the rest.
+        SmtpTestServer server;
+        START_SMTP_SERVER(server, QStringList{u"--refuse-recipient"_s, u"gone@b.test"_s});
+        MailFixture f;
+        f.setOptions({{u"EMailHost"_s, server.host()}, {u"PopupAlerts"_s, true}});
+        f.addAddresses({u"ops@a.test"_s, u"gone@b.test"_s, u"night@b.test\nRCPT TO:<spy@x.test>"_s,
+                        u"<a@x.test><spy@x.test>"_s, u"boss@c.test"_s});
+        dvDirectories& engine = f.start();
+        f.host.calls.clear();
+
+        engine.CheckSpace();
+
+        const QList<ReceivedMail> mails = server.messages();
+        QCOMPARE(mails.size(), 1);
+        QCOMPARE(mails[0].to, (QStringList{u"ops@a.test"_s, u"boss@c.test"_s}));
+        QCOMPARE(mails[0].header("To"), QByteArray("ops@a.test, gone@b.test, boss@c.test"));
+        QCOMPARE(f.mailErrors(),
+                 QStringList{u"message Mail Error: The message was not delivered to "
+                             u"night@b.test RCPT TO:<spy@x.test> (not a valid e-mail address), "
+                             u"<a@x.test><spy@x.test> (not a valid e-mail address), "
+                             u"gone@b.test (550 5.1.1 Recipient address rejected)"_s});
+        QVERIFY(f.host.calls.indexOf(f.mailErrors()[0]) <
+                f.host.calls.indexOf(u"createPopupWindow"_s));
+    }
+
+    void anIPv6ServerIsReached_data()
+    {
+        QTest::addColumn<QString>("host"); // "%1" is the server's port
+        QTest::addColumn<int>("port");     // 0: any free port
+        QTest::newRow("[::1]:port") << u"[::1]:%1"_s << 0;
+        // The SMTP port itself, for the forms that name none; only root may listen there.
+        QTest::newRow("[::1]") << u"[::1]"_s << 25;
+        QTest::newRow("::1") << u"::1"_s << 25;
+    }
+    void anIPv6ServerIsReached()
+    {
+        QFETCH(QString, host);
+        QFETCH(int, port);
+        if (port != 0 && geteuid() != 0)
+            QSKIP("listening on port 25 needs root");
+        SmtpTestServer server;
+        START_SMTP_SERVER(server,
+                          QStringList{u"--listen"_s, u"::1"_s, u"--port"_s, QString::number(port)});
+        MailFixture f;
+        f.setOptions({{u"EMailHost"_s, host.contains(u"%1"_s) ? host.arg(server.port) : host}});
+        f.addAddresses({u"ops@a.test"_s});
+        dvDirectories& engine = f.start();
+        engine.CheckSpace();
+        QCOMPARE(f.mailErrors(), QStringList());
+        QCOMPARE(server.messages().size(), 1);
+    }
+
+    void aSenderNameBeyondAsciiIsEncoded()
+    {
+        SmtpTestServer server;
+        START_SMTP_SERVER(server);
+        MailFixture f;
+        f.setOptions({{u"EMailHost"_s, server.host()},
+                      {u"EMailFrom"_s, u"\u00c5lert B\u00f8t <alerts@example.com>"_s}});
+        f.addAddresses({u"ops@a.test"_s});
+        dvDirectories& engine = f.start();
+        engine.CheckSpace();
+        const QList<ReceivedMail> mails = server.messages();
+        QCOMPARE(mails.size(), 1);
+        QCOMPARE(mails[0].from, u"alerts@example.com"_s);
+        const QByteArray from = mails[0].header("From");
+        QVERIFY2(from.startsWith("=?UTF-8?B?") && from.endsWith(" <alerts@example.com>"),
+                 from.constData());
+        QCOMPARE(decodedHeader(from.left(from.indexOf(" <"))), u"\u00c5lert B\u00f8t"_s);
+        // Nothing but ASCII in the header block, so "7bit" holds for it.
+        for (const char c : mails[0].headerBlock())
+            QVERIFY(static_cast<unsigned char>(c) < 0x80);
     }
 
     void linesAcrossASecondBoundaryCarryTheirOwnStamps()

@@ -82,24 +82,63 @@ private Q_SLOTS:
     {
         QTest::addColumn<QStringList>("column");
         QTest::addColumn<QStringList>("recipients");
+        QTest::addColumn<QStringList>("malformed");
         QTest::newRow("table order kept")
             << QStringList{u"c@z.test"_s, u"a@x.test"_s, u"b@y.test"_s}
-            << QStringList{u"c@z.test"_s, u"a@x.test"_s, u"b@y.test"_s};
-        QTest::newRow("display name dropped")
-            << QStringList{u"Night Shift <night@x.test>"_s} << QStringList{u"night@x.test"_s};
-        QTest::newRow("blank addresses left out")
-            << QStringList{QString(), u"a@x.test"_s, u"  "_s} << QStringList{u"a@x.test"_s};
+            << QStringList{u"c@z.test"_s, u"a@x.test"_s, u"b@y.test"_s} << QStringList{};
+        QTest::newRow("display name dropped") << QStringList{u"Night Shift <night@x.test>"_s}
+                                              << QStringList{u"night@x.test"_s} << QStringList{};
+        QTest::newRow("blank addresses left out") << QStringList{QString(), u"a@x.test"_s, u"  "_s}
+                                                  << QStringList{u"a@x.test"_s} << QStringList{};
         QTest::newRow("a row holding two addresses is one (bad) recipient")
-            << QStringList{u"a@x.test, b@y.test"_s} << QStringList{u"a@x.test, b@y.test"_s};
-        QTest::newRow("a line break keeps the whole entry, not the bracketed part")
-            << QStringList{u"a@x.test\r\nRCPT TO:<spy@evil.test>"_s}
-            << QStringList{u"a@x.test\r\nRCPT TO:<spy@evil.test>"_s};
+            << QStringList{u"a@x.test, b@y.test"_s} << QStringList{u"a@x.test, b@y.test"_s}
+            << QStringList{};
+        QTest::newRow("a line break makes the entry malformed, the others stay")
+            << QStringList{u"a@x.test\r\nRCPT TO:<spy@evil.test>"_s, u"b@y.test"_s}
+            << QStringList{u"b@y.test"_s} << QStringList{u"a@x.test\r\nRCPT TO:<spy@evil.test>"_s};
+        QTest::newRow("brackets around a second address")
+            << QStringList{u"<a@x.test><spy@evil.test>"_s, u"a@x.test> spy@evil.test"_s}
+            << QStringList{}
+            << QStringList{u"<a@x.test><spy@evil.test>"_s, u"a@x.test> spy@evil.test"_s};
+        QTest::newRow("text after the bracketed address")
+            << QStringList{u"Ops <a@x.test> spy@evil.test"_s} << QStringList{}
+            << QStringList{u"Ops <a@x.test> spy@evil.test"_s};
     }
     void recipients()
     {
         QFETCH(QStringList, column);
         QFETCH(QStringList, recipients);
-        QCOMPARE(MailMessage::recipientAddresses(column), recipients);
+        QFETCH(QStringList, malformed);
+        const MailMessage::Recipients sorted = MailMessage::recipients(column);
+        QCOMPARE(sorted.addresses, recipients);
+        QCOMPARE(sorted.malformed, malformed);
+    }
+
+    void fromHeader_data()
+    {
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<QByteArray>("header");
+        QTest::newRow("bare address as it is")
+            << u"alerts@example.com"_s << QByteArray("alerts@example.com");
+        QTest::newRow("ASCII display name as it is")
+            << u"Alert Bot <alerts@example.com>"_s << QByteArray("Alert Bot <alerts@example.com>");
+        QTest::newRow("non-ASCII display name encoded")
+            << u"\u00c5lert B\u00f8t <alerts@example.com>"_s
+            << QByteArray("=?UTF-8?B?") + u"\u00c5lert B\u00f8t"_s.toUtf8().toBase64() +
+                   "?= <alerts@example.com>";
+        QTest::newRow("quotes around the name are not part of it")
+            << u"\"B\u00f8t\" <alerts@example.com>"_s
+            << QByteArray("=?UTF-8?B?") + u"B\u00f8t"_s.toUtf8().toBase64() +
+                   "?= <alerts@example.com>";
+        QTest::newRow("a line break cannot start a header")
+            << u"Bot <alerts@example.com>\r\nBcc: spy@evil.test"_s
+            << QByteArray("Bot <alerts@example.com> Bcc: spy@evil.test");
+    }
+    void fromHeader()
+    {
+        QFETCH(QString, from);
+        QFETCH(QByteArray, header);
+        QCOMPARE(MailMessage::fromHeaderValue(from), header);
     }
 
     void sanitizedHeaderValue_data()

@@ -170,6 +170,45 @@ private Q_SLOTS:
         QCOMPARE(e.stored(u"SELECT Alert1MB FROM Systems"_s), before);
     }
 
+    void namesThatWouldMislead_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("withUniqueIndex");
+        QTest::addColumn<QString>("refusal");
+        const QString control = u"cannot hold line breaks, tabs or other control characters"_s;
+        const QString taken = u"The system name '%1' is already in use: each system name must "
+                              u"be unique, and capitals and small letters count as the same."_s;
+        QTest::newRow("line feed") << u"FS1\nFS2 : Fake"_s << true << control;
+        QTest::newRow("tab") << u"FS\t1"_s << true << control;
+        QTest::newRow("duplicate in other capitals") << u"ALPHA"_s << true << taken.arg(u"ALPHA"_s);
+        QTest::newRow("duplicate where the file has no unique index")
+            << u"alpha"_s << false << taken.arg(u"alpha"_s);
+    }
+    void namesThatWouldMislead()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, withUniqueIndex);
+        QFETCH(QString, refusal);
+        Editor e({{u"Alpha"_s, u"/srv/a"_s, {}}, {u"Beta"_s, u"/srv/b"_s, {}}});
+        if (!withUniqueIndex)
+            e.dm->ADOVardometer.exec(u"DROP INDEX SystemsBySystem"_s).finish();
+        // Renaming Beta: typed into its cell, then stored with Post.
+        QLineEdit* cell = e.editCell(1, 0);
+        QVERIFY(cell);
+        cell->setText(name);
+        QTest::keyClick(cell, Qt::Key_Return);
+        // The editor hands its text over once the key press is done with.
+        QTRY_VERIFY(!reports.isEmpty() || e.dm->ATblSystems.modified());
+        if (reports.isEmpty())
+            QTest::mouseClick(e.navButton(u"Post"_s), Qt::LeftButton);
+        QTRY_COMPARE(reports.size(), 1);
+        QVERIFY2(reports.front().contains(refusal), qPrintable(reports.front()));
+        // Nothing stored; the row stays in edit mode with the old or the typed name.
+        QCOMPARE(e.dm->ATblSystems.state(), DataSetState::Edit);
+        QCOMPARE(e.db.column(u"SELECT System FROM Systems ORDER BY rowid"_s),
+                 (QVariantList{u"Alpha"_s, u"Beta"_s}));
+    }
+
 private:
     QStringList reports;
 };
