@@ -85,6 +85,7 @@ private:
     void resetAlertList();
     void addAlertLine(const QString& line);
     void takeRunDateAndTime();
+    void storeTypedSystemsRow();
     void reopenSystems();
     // The latest figures of the current system into its row; the consumption figures only
     // when asked, since the snapshot leaves them to the Check Space run.

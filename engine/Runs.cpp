@@ -18,6 +18,21 @@ void dvDirectories::takeRunDateAndTime()
     RunTime = DateTimeValue::fromTime(now.time());
 }
 
+void dvDirectories::storeTypedSystemsRow()
+{
+    // A row someone is typing into (in the Systems editor, while a timer starts a run) is
+    // stored first, as a pending Options row is: the run rereads the table and would throw
+    // the typed values away. When it cannot be stored the run does not start, and the row
+    // stays in edit mode with what was typed. A new row nobody typed into just goes.
+    DataSet& systems = m_dm.ATblSystems;
+    if (!systems.isActive())
+        return;
+    if (systems.modified())
+        systems.post();
+    else
+        systems.checkBrowseMode();
+}
+
 void dvDirectories::reopenSystems()
 {
     // Rereads every row; an edit still open elsewhere is dropped by the close.
@@ -87,6 +102,7 @@ template <typename Work> void dvDirectories::forOneSystem(Work&& work)
 
 void dvDirectories::CheckSpace()
 {
+    storeTypedSystemsRow();
     takeRunDateAndTime();
     BusyGuard busy(m_host);
     AlertCount = 0;
@@ -166,6 +182,7 @@ private:
 
 void dvDirectories::LoadSnapshot()
 {
+    storeTypedSystemsRow();
     BusyGuard busy(m_host);
     ReadOptions();
     AlertCount = 0;

@@ -199,3 +199,17 @@ void DataGrid::keyPressEvent(QKeyEvent* event)
     }
     QTableView::keyPressEvent(event);
 }
+
+bool DataGrid::commitOpenEditor()
+{
+    if (state() != QAbstractItemView::EditingState)
+        return true;
+    auto* editor = findChild<QWidget*>(QStringLiteral("InplaceEditor"));
+    if (!editor || !editor->isVisible())
+        return true;
+    commitData(editor);
+    if (m_model->lastWriteRefused())
+        return false;
+    closeEditor(editor, QAbstractItemDelegate::NoHint);
+    return true;
+}

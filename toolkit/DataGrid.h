@@ -30,6 +30,10 @@ public:
     void setStretchColumns(bool on) { m_stretch = on; }
     // Widths of the columns from their character counts, in the grid's font.
     void applyColumnWidths();
+    // Hands what an open in-place editor holds to the row, as leaving the cell would, and
+    // closes the editor. False when the row refused it: the editor then stays open with
+    // the typed text (the refusal has been reported).
+    bool commitOpenEditor();
 
     // Called after the current row changed, whether by the user or by the dataset.
     std::function<void()> onRowChanged;

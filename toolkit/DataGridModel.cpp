@@ -216,6 +216,7 @@ bool DataGridModel::setData(const QModelIndex& index, const QVariant& value, int
     const int fieldIndex = fieldIndexOf(index.column());
     if (!ds || fieldIndex < 0)
         return false;
+    m_lastWriteRefused = false;
     try {
         if (index.row() != ds->recNo())
             ds->moveTo(index.row());
@@ -223,6 +224,7 @@ bool DataGridModel::setData(const QModelIndex& index, const QVariant& value, int
         // A refused value raises and leaves the row in edit mode for the user to correct.
         ds->field(fieldIndex).setAsString(value.toString());
     } catch (const std::exception& e) {
+        m_lastWriteRefused = true;
         ErrorReport::report(e);
         return false;
     }

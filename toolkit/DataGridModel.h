@@ -81,6 +81,8 @@ public:
                         int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
     bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
+    // Whether the last value written through setData was refused (and reported).
+    bool lastWriteRefused() const { return m_lastWriteRefused; }
 
 private:
     void reset();
@@ -94,6 +96,7 @@ private:
     TitleRule m_titleRule;
     QString m_groupField;
     bool m_readOnly = true;
+    bool m_lastWriteRefused = false;
     int m_firstVisibleRow = 0;
     int m_rowCount = 0;
 };

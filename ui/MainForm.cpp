@@ -7,6 +7,7 @@
 #include "toolkit/DataGrid.h"
 #include "toolkit/ErrorReport.h"
 #include "ui/MsgBox.h"
+#include "ui/Options.h"
 #include "ui/Pictures.h"
 #include "ui/Systems.h"
 #include "views/GridRules.h"
@@ -45,8 +46,11 @@ TMainForm::TMainForm(TDMVardometer& dataModule, const QStringList& arguments, Di
     // The classic 8-point sans serif; every column width is counted in its digits.
     setFont(QFont(u"DejaVu Sans"_s, 8));
     buildLayout();
+    createTimers();
     FormCreate();
-    // Created once at start and reused; it edits the same Systems dataset the summary shows.
+    // The dialogs are created once at start, hidden, and reused.
+    OptionsForm = new TOptionsForm(&m_dm.SrcOptions, &m_dm.SrcAlerts, optionsHooks(), this);
+    // It edits the same Systems dataset the summary shows.
     SystemsForm = new TSystemsForm(&m_dm.SrcSystems, this);
     SystemsForm->setWindowIcon(windowIcon());
     SystemsForm->setFont(font());
@@ -309,6 +313,8 @@ void TMainForm::FormCreate()
         m_dm.SetAllDatasetsActive(true);
         m_directories = std::make_unique<dvDirectories>(m_dm, *this, m_probe, m_clock);
         m_directories->RefreshSystemTree();
+        ArmTimerCheck();
+        ArmTimerLoadSpace();
         PagesFreeSpace->setCurrentIndex(PageChart);
     } catch (const std::exception& e) {
         if (!m_directories)
@@ -533,7 +539,10 @@ void TMainForm::MnuMainObjectsSystemsClick()
 // Compaction and the options dialog come with their own modules.
 void TMainForm::MnuMainToolsCompactDBClick() {}
 
-void TMainForm::MnuMainToolsOptionsClick() {}
+void TMainForm::MnuMainToolsOptionsClick()
+{
+    OptionsForm->exec();
+}
 
 void TMainForm::showMessage(const QString& text)
 {

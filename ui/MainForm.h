@@ -25,8 +25,10 @@ class QProgressBar;
 class QSplitter;
 class QTabWidget;
 class QTreeWidget;
+class IntervalTimer;
 class TDMVardometer;
 class TMsBox;
+class TOptionsForm;
 class dvDirectories;
 
 // The main window. Its creation is the program's startup sequence (FormCreate) and its
@@ -82,6 +84,13 @@ public:
     void TVMenuDblClick();
 
     TSystemsForm* systemsForm() const { return SystemsForm; }
+    TOptionsForm* optionsForm() const { return OptionsForm; }
+
+    // The scheduled runs: a check every set number of minutes, a snapshot once a day.
+    IntervalTimer* TimerCheck = nullptr;
+    IntervalTimer* TimerLoadSpace = nullptr;
+    void TimerCheckTimer();
+    void TimerLoadSpaceTimer();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -96,6 +105,13 @@ private:
     void TVMenuCurrentChanged(QTreeWidgetItem* current, QTreeWidgetItem* previous);
     void FormCreate();
     void FormDestroy();
+    void createTimers();
+    void ArmTimerCheck();
+    void ArmTimerLoadSpace();
+    // Whatever is typed in an open cell of a Systems grid goes into its row before a run;
+    // false (reported) when the row refuses it.
+    bool storeTypedEdits();
+    struct OptionsHooks optionsHooks();
     // The engine for a command that needs it; when startup could not create it, the user is
     // told why and null comes back.
     dvDirectories* engineForCommand();
@@ -118,6 +134,7 @@ private:
     QGroupBox* GBoxSystemName = nullptr;
     QComboBox* CBoxSystemName = nullptr;
     TSystemsForm* SystemsForm = nullptr;
+    TOptionsForm* OptionsForm = nullptr;
     QSplitter* Splitter1 = nullptr;
     QTabWidget* PagesFreeSpace = nullptr;
     QProgressBar* PBarLoad = nullptr;

@@ -75,6 +75,14 @@ QIcon icon(Picture picture)
         return themed(u"computer"_s, drawnDisk());
     case CheckSpace:
         return themed(u"drive-harddisk"_s, drawnDisk());
+    case General:
+        return themed(u"preferences-system"_s, drawnDisk());
+    case EMail:
+        return themed(u"mail-send"_s, drawnTable());
+    case Recipients:
+        return themed(u"x-office-address-book"_s, drawnTable());
+    case Credentials:
+        return themed(u"dialog-password"_s, drawnDisk());
     }
     return {};
 }

@@ -12,6 +12,10 @@ enum Picture {
     Systems,    // "System History" and the menu item "Systems ..."
     Company,    // the tree's root
     CheckSpace, // the toolbar button and the window
+    General,    // the Options dialog's tabs
+    EMail,
+    Recipients,
+    Credentials,
 };
 
 QIcon icon(Picture picture);

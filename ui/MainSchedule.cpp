@@ -1,0 +1,108 @@
+// The main window's scheduled runs: arming the two timers at startup and what each tick does.
+#include "ui/MainForm.h"
+
+#include "data/DM2.h"
+#include "data/Variant.h"
+#include "engine/Clock.h"
+#include "engine/Directories.h"
+#include "engine/Schedule.h"
+#include "toolkit/DataGrid.h"
+#include "toolkit/ErrorReport.h"
+#include "toolkit/IntervalTimer.h"
+#include "ui/Options.h"
+#include "ui/Systems.h"
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+// An empty switch counts as off.
+bool isOn(const Field& field)
+{
+    return !field.isNull() && field.asBoolean();
+}
+
+} // namespace
+
+void TMainForm::createTimers()
+{
+    TimerCheck = new IntervalTimer(this);
+    TimerCheck->setObjectName(u"TimerCheck"_s);
+    TimerCheck->onTimer = [this] { TimerCheckTimer(); };
+    TimerLoadSpace = new IntervalTimer(this);
+    TimerLoadSpace->setObjectName(u"TimerLoadSpace"_s);
+    TimerLoadSpace->onTimer = [this] { TimerLoadSpaceTimer(); };
+}
+
+OptionsHooks TMainForm::optionsHooks()
+{
+    OptionsHooks hooks;
+    hooks.engine = [this] { return m_directories.get(); };
+    hooks.TimerCheck = TimerCheck;
+    hooks.TimerLoadSpace = TimerLoadSpace;
+    hooks.setCompanyName = [this](const QString& name) { setCompanyName(name); };
+    hooks.clock = &m_clock;
+    return hooks;
+}
+
+void TMainForm::ArmTimerCheck()
+{
+    // From the row under the Options cursor, as startup left it.
+    TimerCheck->setEnabled(false);
+    DataSet& options = m_dm.ATblOptions;
+    if (isOn(options.fieldByName(u"TimerForCheckEnabled"_s))) {
+        TimerCheck->setInterval(
+            Schedule::checkIntervalMs(options.fieldByName(u"TimeIntervalForCheck"_s).asInteger()));
+        TimerCheck->setEnabled(true);
+    }
+}
+
+void TMainForm::ArmTimerLoadSpace()
+{
+    TimerLoadSpace->setEnabled(false);
+    DataSet& options = m_dm.ATblOptions;
+    if (isOn(options.fieldByName(u"TimerToLoadEnabled"_s))) {
+        TimerLoadSpace->setInterval(Schedule::firstDelayMs(
+            options.fieldByName(u"TimeToLoadFreeSpace"_s).asFloat(), m_clock.now().time()));
+        TimerLoadSpace->setEnabled(true);
+    }
+}
+
+bool TMainForm::storeTypedEdits()
+{
+    return !SystemsForm || SystemsForm->GridSystems->commitOpenEditor();
+}
+
+void TMainForm::TimerCheckTimer()
+{
+    // A failing tick is reported and the timer keeps its settings; the next tick tries again.
+    ErrorReport::guarded([this] {
+        dvDirectories* engine = engineForCommand();
+        if (!engine || !storeTypedEdits())
+            return;
+        // Moving to the first row stores an Options row the dialog holds with changes.
+        DataSet& options = m_dm.ATblOptions;
+        options.first();
+        const int interval =
+            Schedule::checkIntervalMs(options.fieldByName(u"TimeIntervalForCheck"_s).asInteger());
+        if (!isOn(options.fieldByName(u"TimerForCheckEnabled"_s)))
+            return;
+        // A scheduled check says nothing when every system is within tolerance.
+        engine->CheckSpace();
+        // A changed interval counts from the end of this run; an unchanged one keeps the
+        // rhythm of the ticks.
+        TimerCheck->setInterval(interval);
+    });
+}
+
+void TMainForm::TimerLoadSpaceTimer()
+{
+    ErrorReport::guarded([this] {
+        dvDirectories* engine = engineForCommand();
+        if (!engine || !storeTypedEdits())
+            return;
+        engine->LoadSnapshot();
+        // From the first scheduled snapshot on, once a day.
+        TimerLoadSpace->setInterval(Schedule::MsPerDay);
+    });
+}
