@@ -55,7 +55,9 @@ void DBCheckBox::followRow()
     // Keep following until the row stops changing under the actions it sets off.
     for (int round = 0; round < 16; ++round) {
         const Qt::CheckState wanted = stateOfRow();
-        if (wanted == checkState())
+        // A state whose action failed has not been acted on: the row showing it again
+        // (after a cancel, say) is a reason to try once more.
+        if (wanted == checkState() && (wanted == m_actedState || wanted == Qt::PartiallyChecked))
             return;
         m_following = true;
         setCheckState(wanted);
@@ -86,15 +88,22 @@ void DBCheckBox::userChanged(int state)
         return;
     }
     runAction(checked);
-    followRow();
+    if (m_rowChangedDuringAction)
+        followRow();
 }
 
 void DBCheckBox::runAction(Qt::CheckState state)
 {
     m_rowChangedDuringAction = false;
-    if (!m_action)
+    if (!m_action) {
+        m_actedState = state;
         return;
+    }
     m_inAction = true;
-    ErrorReport::guarded([&] { m_action(state); });
+    m_actedState = Qt::PartiallyChecked;
+    ErrorReport::guarded([&] {
+        m_action(state);
+        m_actedState = state;
+    });
     m_inAction = false;
 }

@@ -39,6 +39,7 @@ private:
     std::function<void(Qt::CheckState)> m_action;
     bool m_following = false; // the state is being set from the row
     bool m_writing = false;
+    Qt::CheckState m_actedState = Qt::PartiallyChecked; // the last state acted on without error
     bool m_inAction = false;
     bool m_rowChangedDuringAction = false;
 };

@@ -11,6 +11,7 @@ DBSpinEdit::DBSpinEdit(DataSource* source, const QString& fieldName, int minimum
     : QSpinBox(parent)
     , m_link(new FieldDataLink(source, fieldName, this))
     , m_minimum(minimum)
+    , m_maximum(maximum)
 {
     setRange(minimum, maximum);
     setSingleStep(1);
@@ -33,12 +34,14 @@ void DBSpinEdit::showValue()
         setValue(m_minimum - 1);
     } else {
         setSpecialValueText(QString());
-        setMinimum(m_minimum);
         int n = m_minimum;
         try {
             n = Variant::toInteger(v);
         } catch (const std::exception&) {
         }
+        // A stored value outside the range (put there by another program) is shown as it
+        // is, not silently replaced by the nearest bound; the range holds for what is typed.
+        setRange(std::min(m_minimum, n), std::max(m_maximum, n));
         setValue(n);
     }
     m_following = false;
@@ -48,12 +51,13 @@ void DBSpinEdit::userChanged(int value)
 {
     if (m_following)
         return;
-    if (value < m_minimum)
-        return;
-    if (minimum() < m_minimum) {
+    if (minimum() < m_minimum && value < m_minimum && !specialValueText().isEmpty())
+        return; // still the empty value
+    if (minimum() < m_minimum || maximum() > m_maximum) {
         m_following = true;
         setSpecialValueText(QString());
-        setMinimum(m_minimum);
+        setRange(m_minimum, m_maximum);
+        value = this->value();
         m_following = false;
     }
     m_writing = true;

@@ -20,6 +20,7 @@ private:
 
     FieldDataLink* m_link;
     int m_minimum;
+    int m_maximum;
     bool m_following = false;
     bool m_writing = false;
 };

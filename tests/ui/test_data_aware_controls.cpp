@@ -14,7 +14,9 @@
 #include <QLineEdit>
 #include <QStyleOptionFrame>
 #include <QTest>
+
 #include <QThread>
+#include <utility>
 
 #include <memory>
 
@@ -59,7 +61,8 @@ private Q_SLOTS:
     void cleanup()
     {
         ErrorReport::setHandler({});
-        QVERIFY2(reports.isEmpty(), qPrintable(reports.join(u'\n')));
+        const QStringList unexpected = std::exchange(reports, {});
+        QVERIFY2(unexpected.isEmpty(), qPrintable(unexpected.join(u'\n')));
     }
 
     void textBoxFollowsTheRowAndWritesIntoIt()
