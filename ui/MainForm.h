@@ -20,6 +20,9 @@ class QMenu;
 class QToolBar;
 class QToolButton;
 class QTreeWidgetItem;
+class TAboutBox;
+class TOrderBox;
+class TSupportBox;
 class TSystemsForm;
 class QProgressBar;
 class QSplitter;
@@ -77,11 +80,24 @@ public:
     void MnuMainToolsCompactDBClick();
     void MnuMainToolsOptionsClick();
 
+    // Spreadsheet export (ExportCommands.cpp) and the Help menu (HelpCommands.cpp).
+    void MnuMainActionExportExcelFreeSpaceSummaryClick();
+    void MnuMainActionExportExcelHistoryDetailsClick();
+    void MnuMainActionExportExcelSystemsClick();
+    void MnuMainHelpVardometerHelpClick();
+    void MnuMainHelpLicenceClick();
+    void MnuMainHelpSupportClick();
+    void MnuMainHelpOrderClick();
+    void MnuMainHelpAboutClick();
+
     // Tree navigation: a click runs the double-click's navigation.
     void TVMenuClick();
     void TVMenuDblClick();
 
     TSystemsForm* systemsForm() const { return SystemsForm; }
+    TAboutBox* aboutBox() const { return AboutBox; }
+    TSupportBox* supportBox() const { return SupportBox; }
+    TOrderBox* orderBox() const { return OrderBox; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -96,6 +112,7 @@ private:
     void TVMenuCurrentChanged(QTreeWidgetItem* current, QTreeWidgetItem* previous);
     void FormCreate();
     void FormDestroy();
+    void createInformationDialogs();
 
     TDMVardometer& m_dm;
     QStringList m_arguments;
@@ -114,6 +131,9 @@ private:
     QGroupBox* GBoxSystemName = nullptr;
     QComboBox* CBoxSystemName = nullptr;
     TSystemsForm* SystemsForm = nullptr;
+    TAboutBox* AboutBox = nullptr;
+    TSupportBox* SupportBox = nullptr;
+    TOrderBox* OrderBox = nullptr;
     QSplitter* Splitter1 = nullptr;
     QTabWidget* PagesFreeSpace = nullptr;
     QProgressBar* PBarLoad = nullptr;
