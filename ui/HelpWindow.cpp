@@ -6,6 +6,7 @@
 #include <QDesktopServices>
 #include <QFile>
 #include <QPointer>
+#include <QScreen>
 #include <QStyle>
 #include <QTextBrowser>
 #include <QToolBar>
@@ -39,13 +40,12 @@ public:
 };
 
 // A window that is the child of a modal dialog stays usable while the dialog runs; any
-// other window is blocked by it. So the help lives with whichever window asks for it.
+// other window is blocked by it. So the help belongs to the dialog that asks for it, and
+// otherwise to the main window.
 QWidget* ownerForHelp()
 {
     if (QWidget* modal = QApplication::activeModalWidget())
         return modal;
-    if (QWidget* active = QApplication::activeWindow())
-        return active->window();
     for (QWidget* w : QApplication::topLevelWidgets())
         if (w->objectName() == u"MainForm" && !w->isHidden())
             return w;
@@ -70,6 +70,7 @@ THelpWindow::THelpWindow(QWidget* parent)
 
     m_browser = new HelpBrowser(this);
     m_browser->setObjectName(u"HelpBrowser"_s);
+    m_browser->document()->setDocumentMargin(10);
     m_browser->setOpenLinks(false);
     // Pages of the help open here; anything else (a web page, a mail address) goes to the
     // desktop.
@@ -138,18 +139,18 @@ void showTopic(int contextNumber, const QString& section)
 {
     QPointer<THelpWindow>& window = helpWindow();
     QWidget* owner = ownerForHelp();
-    if (owner == window)
-        owner = window->parentWidget();
     if (!window) {
         window = new THelpWindow(owner);
         if (!owner)
             window->setAttribute(Qt::WA_DeleteOnClose);
-    } else if (window->parentWidget() != owner && owner) {
+        // First shown over the window that asked; later it stays where the user put it.
+        const QRect area =
+            owner ? owner->window()->frameGeometry() : window->screen()->availableGeometry();
+        window->move(area.center() - window->rect().center());
+    } else if (owner && window->parentWidget() != owner) {
         const QRect geometry = window->geometry();
-        const bool wasVisible = window->isVisible();
         window->setParent(owner, Qt::Window);
-        if (wasVisible)
-            window->setGeometry(geometry);
+        window->setGeometry(geometry);
     }
     window->showTopic(contextNumber, section);
     window->show();

@@ -19,8 +19,9 @@ QWidget* lineWithLink(QLabel* text, LinkLabel* link, QWidget* parent)
     layout->setSpacing(4);
     text->setParent(line);
     link->setParent(line);
-    layout->addWidget(text);
-    layout->addWidget(link);
+    // The link's font is not the text's: both stand on one baseline.
+    layout->addWidget(text, 0, Qt::AlignBaseline);
+    layout->addWidget(link, 0, Qt::AlignBaseline);
     layout->addStretch(1);
     return line;
 }
