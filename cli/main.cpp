@@ -1,3 +1,4 @@
+#include "cli/ExportCommand.h"
 #include "cli/InitCommand.h"
 #include "cli/RunCommand.h"
 
@@ -13,7 +14,9 @@ int usage()
 {
     std::fprintf(stderr, "usage: vardometer-cli init [--demo] [FILE]\n"
                          "       vardometer-cli check [FILE]\n"
-                         "       vardometer-cli snapshot [FILE]\n");
+                         "       vardometer-cli snapshot [FILE]\n"
+                         "       vardometer-cli export summary|history|systems [--system NAME] "
+                         "--output FILE [DATABASE]\n");
     return 2;
 }
 
@@ -33,5 +36,7 @@ int main(int argc, char** argv)
         return runEngineCommand(RunKind::CheckSpace, arguments, stdout, stderr);
     if (command == u"snapshot")
         return runEngineCommand(RunKind::Snapshot, arguments, stdout, stderr);
+    if (command == u"export")
+        return runExportCommand(arguments, stdout, stderr);
     return usage();
 }

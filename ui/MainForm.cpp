@@ -48,7 +48,8 @@ TMainForm::TMainForm(TDMVardometer& dataModule, const QStringList& arguments, Di
     buildLayout();
     createTimers();
     FormCreate();
-    // The dialogs are created once at start, hidden, and reused.
+    // The dialogs are created once at start, hidden, and reused, in this order.
+    createInformationDialogs();
     OptionsForm = new TOptionsForm(&m_dm.SrcOptions, &m_dm.SrcAlerts, optionsHooks(), this);
     // It edits the same Systems dataset the summary shows.
     SystemsForm = new TSystemsForm(&m_dm.SrcSystems, this);
@@ -269,10 +270,12 @@ void TMainForm::buildMenus()
     actions->addSeparator();
     QMenu* excel = actions->addMenu(u"&Export to Excel"_s);
     excel->setObjectName(u"MnuMainActionExportExcel"_s);
-    // The spreadsheet export comes with its own module; the items are in place already.
-    item(excel, u"MnuMainActionExportExcelFreeSpaceSummary"_s, u"&Free Space Summary"_s, nullptr);
-    item(excel, u"MnuMainActionExportExcelHistoryDetails"_s, u"&History Details"_s, nullptr);
-    item(excel, u"MnuMainActionExportExcelSystems"_s, u"&Systems"_s, nullptr);
+    item(excel, u"MnuMainActionExportExcelFreeSpaceSummary"_s, u"&Free Space Summary"_s,
+         &TMainForm::MnuMainActionExportExcelFreeSpaceSummaryClick);
+    item(excel, u"MnuMainActionExportExcelHistoryDetails"_s, u"&History Details"_s,
+         &TMainForm::MnuMainActionExportExcelHistoryDetailsClick);
+    item(excel, u"MnuMainActionExportExcelSystems"_s, u"&Systems"_s,
+         &TMainForm::MnuMainActionExportExcelSystemsClick);
 
     QMenu* objects = menu(u"MnuMainObjects"_s, u"&Objects"_s);
     item(objects, u"MnuMainObjectsSystems"_s, u"&Systems ..."_s,
@@ -286,13 +289,16 @@ void TMainForm::buildMenus()
     item(tools, u"MnuMainToolsOptions"_s, u"&Options ..."_s, &TMainForm::MnuMainToolsOptionsClick);
 
     QMenu* help = menu(u"MnuMainHelp"_s, u"&Help"_s);
-    item(help, u"MnuMainHelpVardometerHelp"_s, u"&Vardometer Help ..."_s, nullptr);
-    item(help, u"MnuMainHelpLicence"_s, u"&Licence Agreement ..."_s, nullptr);
+    item(help, u"MnuMainHelpVardometerHelp"_s, u"&Vardometer Help ..."_s,
+         &TMainForm::MnuMainHelpVardometerHelpClick);
+    item(help, u"MnuMainHelpLicence"_s, u"&Licence Agreement ..."_s,
+         &TMainForm::MnuMainHelpLicenceClick);
     help->addSeparator();
-    item(help, u"MnuMainHelpSupport"_s, u"&Support ..."_s, nullptr);
-    item(help, u"MnuMainHelpOrdering"_s, u"&Ordering Information ..."_s, nullptr);
+    item(help, u"MnuMainHelpSupport"_s, u"&Support ..."_s, &TMainForm::MnuMainHelpSupportClick);
+    item(help, u"MnuMainHelpOrdering"_s, u"&Ordering Information ..."_s,
+         &TMainForm::MnuMainHelpOrderClick);
     help->addSeparator();
-    item(help, u"MnuMainHelpAbout"_s, u"&About ..."_s, nullptr);
+    item(help, u"MnuMainHelpAbout"_s, u"&About ..."_s, &TMainForm::MnuMainHelpAboutClick);
 }
 
 QString TMainForm::statusPanelText(int panel) const

@@ -20,6 +20,9 @@ class QMenu;
 class QToolBar;
 class QToolButton;
 class QTreeWidgetItem;
+class TAboutBox;
+class TOrderBox;
+class TSupportBox;
 class TSystemsForm;
 class QProgressBar;
 class QSplitter;
@@ -79,6 +82,16 @@ public:
     void MnuMainToolsCompactDBClick();
     void MnuMainToolsOptionsClick();
 
+    // Spreadsheet export (ExportCommands.cpp) and the Help menu (HelpCommands.cpp).
+    void MnuMainActionExportExcelFreeSpaceSummaryClick();
+    void MnuMainActionExportExcelHistoryDetailsClick();
+    void MnuMainActionExportExcelSystemsClick();
+    void MnuMainHelpVardometerHelpClick();
+    void MnuMainHelpLicenceClick();
+    void MnuMainHelpSupportClick();
+    void MnuMainHelpOrderClick();
+    void MnuMainHelpAboutClick();
+
     // Tree navigation: a click runs the double-click's navigation.
     void TVMenuClick();
     void TVMenuDblClick();
@@ -91,6 +104,9 @@ public:
     IntervalTimer* TimerLoadSpace = nullptr;
     void TimerCheckTimer();
     void TimerLoadSpaceTimer();
+    TAboutBox* aboutBox() const { return AboutBox; }
+    TSupportBox* supportBox() const { return SupportBox; }
+    TOrderBox* orderBox() const { return OrderBox; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -115,6 +131,7 @@ private:
     // The engine for a command that needs it; when startup could not create it, the user is
     // told why and null comes back.
     dvDirectories* engineForCommand();
+    void createInformationDialogs();
 
     TDMVardometer& m_dm;
     QStringList m_arguments;
@@ -135,6 +152,9 @@ private:
     QComboBox* CBoxSystemName = nullptr;
     TSystemsForm* SystemsForm = nullptr;
     TOptionsForm* OptionsForm = nullptr;
+    TAboutBox* AboutBox = nullptr;
+    TSupportBox* SupportBox = nullptr;
+    TOrderBox* OrderBox = nullptr;
     QSplitter* Splitter1 = nullptr;
     QTabWidget* PagesFreeSpace = nullptr;
     QProgressBar* PBarLoad = nullptr;

@@ -9,6 +9,7 @@
 #include "toolkit/DataGrid.h"
 #include "toolkit/ErrorReport.h"
 #include "toolkit/IntervalTimer.h"
+#include "ui/HelpWindow.h"
 #include "ui/Options.h"
 #include "ui/Systems.h"
 
@@ -42,6 +43,7 @@ OptionsHooks TMainForm::optionsHooks()
     hooks.TimerLoadSpace = TimerLoadSpace;
     hooks.setCompanyName = [this](const QString& name) { setCompanyName(name); };
     hooks.clock = &m_clock;
+    hooks.showHelp = [] { Help::showTopic(1, u"options"_s); };
     return hooks;
 }
 

@@ -1,0 +1,114 @@
+#include "export/XlsxSheetWriter.h"
+
+#include "export/ExportError.h"
+
+#include <QFile>
+
+#include <xlsxwriter.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+
+using namespace Qt::Literals::StringLiterals;
+
+XlsxSheetWriter::XlsxSheetWriter(const QString& fileName, const QString& sheetName)
+    : m_fileName(fileName)
+{
+    const QByteArray file = QFile::encodeName(fileName);
+    m_workbook = workbook_new(file.constData());
+    if (!m_workbook)
+        throw ExportError(u"Could not start the workbook %1"_s.arg(fileName));
+    m_sheet = workbook_add_worksheet(m_workbook, sheetName.toUtf8().constData());
+    m_bold = workbook_add_format(m_workbook);
+    m_date = workbook_add_format(m_workbook);
+    if (!m_sheet || !m_bold || !m_date)
+        throw ExportError(u"Could not start the workbook %1"_s.arg(fileName));
+    format_set_bold(m_bold);
+    // An unambiguous date the same everywhere; the value itself stays the serial date.
+    format_set_num_format(m_date, "yyyy-mm-dd");
+}
+
+XlsxSheetWriter::~XlsxSheetWriter()
+{
+    if (m_workbook)
+        lxw_workbook_free(m_workbook);
+}
+
+void XlsxSheetWriter::check(int error, const char* what) const
+{
+    if (error == LXW_NO_ERROR)
+        return;
+    if (error == LXW_ERROR_WORKSHEET_INDEX_OUT_OF_RANGE)
+        throw ExportError(
+            u"A sheet holds at most %L1 rows; %2 was not written"_s.arg(MaxRows).arg(m_fileName));
+    throw ExportError(u"Could not write %1 (%2): %3"_s.arg(
+        m_fileName, QString::fromLatin1(what),
+        QString::fromLocal8Bit(lxw_strerror(static_cast<lxw_error>(error)))));
+}
+
+void XlsxSheetWriter::setColumnWidth(int column, double width)
+{
+    const auto c = static_cast<lxw_col_t>(column);
+    check(worksheet_set_column(m_sheet, c, c, width, nullptr), "column width");
+}
+
+void XlsxSheetWriter::writeHeader(int column, const QString& text)
+{
+    check(worksheet_write_string(m_sheet, 0, static_cast<lxw_col_t>(column),
+                                 text.toUtf8().constData(), m_bold),
+          "header");
+}
+
+void XlsxSheetWriter::writeText(int row, int column, const QString& text)
+{
+    // A string cell is never read as a formula, so no text needs escaping here.
+    check(worksheet_write_string(m_sheet, static_cast<lxw_row_t>(row),
+                                 static_cast<lxw_col_t>(column), text.toUtf8().constData(),
+                                 nullptr),
+          "text cell");
+}
+
+void XlsxSheetWriter::writeNumber(int row, int column, double value)
+{
+    // The file format has no infinities; such a value is kept as its text rather than lost.
+    if (!std::isfinite(value)) {
+        writeText(row, column, QString::number(value));
+        return;
+    }
+    check(worksheet_write_number(m_sheet, static_cast<lxw_row_t>(row),
+                                 static_cast<lxw_col_t>(column), value, nullptr),
+          "number cell");
+}
+
+void XlsxSheetWriter::writeDate(int row, int column, double serialDate)
+{
+    if (!std::isfinite(serialDate)) {
+        writeText(row, column, QString::number(serialDate));
+        return;
+    }
+    check(worksheet_write_number(m_sheet, static_cast<lxw_row_t>(row),
+                                 static_cast<lxw_col_t>(column), serialDate, m_date),
+          "date cell");
+}
+
+void XlsxSheetWriter::writeBoolean(int row, int column, bool value)
+{
+    check(worksheet_write_boolean(m_sheet, static_cast<lxw_row_t>(row),
+                                  static_cast<lxw_col_t>(column), value ? 1 : 0, nullptr),
+          "boolean cell");
+}
+
+void XlsxSheetWriter::close()
+{
+    lxw_workbook* workbook = m_workbook;
+    m_workbook = nullptr; // closing frees it, whatever the outcome
+    errno = 0;
+    const lxw_error error = workbook_close(workbook);
+    if (error == LXW_NO_ERROR)
+        return;
+    QString reason = QString::fromLocal8Bit(lxw_strerror(error));
+    if (errno != 0)
+        reason += u" ("_s + QString::fromLocal8Bit(std::strerror(errno)) + u')';
+    throw ExportError(u"Could not write %1: %2"_s.arg(m_fileName, reason));
+}
