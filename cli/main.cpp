@@ -1,3 +1,4 @@
+#include "cli/CompactCommand.h"
 #include "cli/ExportCommand.h"
 #include "cli/InitCommand.h"
 #include "cli/RunCommand.h"
@@ -16,7 +17,8 @@ int usage()
                          "       vardometer-cli check [FILE]\n"
                          "       vardometer-cli snapshot [FILE]\n"
                          "       vardometer-cli export summary|history|systems [--system NAME] "
-                         "--output FILE [DATABASE]\n");
+                         "--output FILE [DATABASE]\n"
+                         "       vardometer-cli compact [DATABASE]\n");
     return 2;
 }
 
@@ -38,5 +40,7 @@ int main(int argc, char** argv)
         return runEngineCommand(RunKind::Snapshot, arguments, stdout, stderr);
     if (command == u"export")
         return runExportCommand(arguments, stdout, stderr);
+    if (command == u"compact")
+        return runCompactCommand(arguments, stdout, stderr);
     return usage();
 }

@@ -29,6 +29,11 @@ public:
     void AnalyseSystem();
     bool MeasureFreeSpace(const QString& address);
     void RefreshSystemTree();
+    // Rewrites the database file compactly while the datasets and the connection are closed
+    // and the scheduled runs are held; a failure is shown as "Error packing database: ...".
+    void CompactDatabase();
+    // How long compaction waits for another program's write; the connection's by default.
+    int CompactionBusyTimeoutMs = 30'000;
 
     // Deliveries of the current alert lines; each decides by its own switch.
     void SendEMailAlerts();

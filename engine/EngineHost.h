@@ -34,6 +34,14 @@ public:
     // A plain message captioned with the application title, such as "Mail Error: ...";
     // returns when the user has dismissed it.
     virtual void showMessage(const QString& text) = 0;
+    // An error box with the error icon and a caption of its own ("Error"); returns when the
+    // user has dismissed it.
+    virtual void showError(const QString& caption, const QString& text) = 0;
+
+    // The scheduled runs held off while the database is away (compaction): the timers that
+    // run are stopped, and on release the same ones start again, each counting afresh.
+    virtual void holdTimers() = 0;
+    virtual void releaseTimers() = 0;
 
     // The popup alert window: a new, empty window; one more stamped line at its end; and
     // showing it modally, returning when the user has closed it.
@@ -59,6 +67,9 @@ public:
     void refreshSummaryChart() override {}
     void showSystemHistory(const QString&) override {}
     void showMessage(const QString&) override {}
+    void showError(const QString&, const QString&) override {}
+    void holdTimers() override {}
+    void releaseTimers() override {}
     void createPopupWindow() override {}
     void appendPopupLine(const QString&) override {}
     void showPopupWindow() override {}

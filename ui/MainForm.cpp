@@ -542,8 +542,13 @@ void TMainForm::MnuMainObjectsSystemsClick()
     SystemsForm->exec();
 }
 
-// Compaction and the options dialog come with their own modules.
-void TMainForm::MnuMainToolsCompactDBClick() {}
+void TMainForm::MnuMainToolsCompactDBClick()
+{
+    ErrorReport::guarded([this] {
+        if (dvDirectories* engine = engineForCommand())
+            engine->CompactDatabase();
+    });
+}
 
 void TMainForm::MnuMainToolsOptionsClick()
 {
@@ -554,6 +559,13 @@ void TMainForm::showMessage(const QString& text)
 {
     QMessageBox box(QMessageBox::NoIcon, QGuiApplication::applicationDisplayName(), text,
                     QMessageBox::Ok, this);
+    box.exec();
+}
+
+void TMainForm::showError(const QString& caption, const QString& text)
+{
+    QMessageBox box(QMessageBox::Critical, caption, text, QMessageBox::Ok, this);
+    box.setObjectName(u"ErrorBox"_s);
     box.exec();
 }
 

@@ -63,6 +63,9 @@ public:
     void refreshSummaryChart() override;
     void showSystemHistory(const QString& system) override;
     void showMessage(const QString& text) override;
+    void showError(const QString& caption, const QString& text) override;
+    void holdTimers() override;
+    void releaseTimers() override;
     void createPopupWindow() override;
     void appendPopupLine(const QString& stampedLine) override;
     void showPopupWindow() override;
@@ -139,6 +142,9 @@ private:
     const Clock& m_clock;
     std::unique_ptr<dvDirectories> m_directories;
     QString m_engineStartError; // why startup stopped before the engine existed
+    // The timers that ran when compaction held them, to start again afterwards.
+    bool m_checkTimerHeld = false;
+    bool m_dailyTimerHeld = false;
     int m_busyDepth = 0;
     bool m_debugMode = false;
 

@@ -108,3 +108,20 @@ void TMainForm::TimerLoadSpaceTimer()
         TimerLoadSpace->setInterval(Schedule::MsPerDay);
     });
 }
+
+void TMainForm::holdTimers()
+{
+    m_checkTimerHeld = TimerCheck->enabled();
+    m_dailyTimerHeld = TimerLoadSpace->enabled();
+    TimerCheck->setEnabled(false);
+    TimerLoadSpace->setEnabled(false);
+}
+
+void TMainForm::releaseTimers()
+{
+    // Enabling a stopped timer starts its interval afresh.
+    if (m_checkTimerHeld)
+        TimerCheck->setEnabled(true);
+    if (m_dailyTimerHeld)
+        TimerLoadSpace->setEnabled(true);
+}

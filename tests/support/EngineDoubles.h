@@ -88,6 +88,12 @@ public:
     }
 
     void showMessage(const QString& text) override { calls << u"message "_s + text; }
+    void showError(const QString& caption, const QString& text) override
+    {
+        calls << u"error %1: %2"_s.arg(caption, text);
+    }
+    void holdTimers() override { calls << u"holdTimers"_s; }
+    void releaseTimers() override { calls << u"releaseTimers"_s; }
     void createPopupWindow() override
     {
         calls << u"createPopupWindow"_s;
