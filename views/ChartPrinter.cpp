@@ -79,7 +79,10 @@ void layoutNow(QChart* chart)
 
 void requirePrinter(const QPrinter& printer)
 {
-    if (printer.outputFormat() == QPrinter::NativeFormat && printer.printerName().isEmpty())
+    // With no printer installed the toolkit falls back to PDF output without a file.
+    const bool toFile = !printer.outputFileName().isEmpty();
+    if (!toFile &&
+        (printer.outputFormat() == QPrinter::PdfFormat || printer.printerName().isEmpty()))
         throw PrintError(u"No printer is installed: there is nothing to print on"_s);
 }
 

@@ -214,15 +214,31 @@ void dvChartSysHistory::ShowSystemHistory(const QString& name, Selection selecti
 
 void dvChartSysHistory::showPoints()
 {
+    // The axes first, while the areas are still empty: each change of either redraws every
+    // point of both areas, which for years of snapshots costs more than all the rest.
+    m_chart->zoomReset();
+    if (!m_points.isEmpty()) {
+        const double last = static_cast<double>(m_points.size() - 1);
+        if (m_points.size() > 1)
+            m_dateAxis->setRange(0, last);
+        else
+            m_dateAxis->setRange(-0.5, 0.5);
+        const HistorySeries::Scale scale = HistorySeries::valueScale(m_points);
+        m_valueAxis->setRange(0, scale.maximum);
+        m_valueAxis->setTickCount(scale.ticks);
+    } else {
+        m_dateAxis->setRange(0, 1);
+        m_valueAxis->setRange(0, 1);
+    }
+    updateDateLabels(true);
+
     QList<QPointF> used;
     QList<QPointF> total;
     used.reserve(m_points.size());
     total.reserve(m_points.size());
-    double highest = 0;
     for (qsizetype i = 0; i < m_points.size(); ++i) {
         used << QPointF(static_cast<double>(i), m_points[i].usedGB);
         total << QPointF(static_cast<double>(i), m_points[i].totalGB());
-        highest = std::max(highest, m_points[i].totalGB());
     }
     m_usedTop->replace(used);
     m_freeBottom->replace(used);
@@ -230,17 +246,6 @@ void dvChartSysHistory::showPoints()
     // A single snapshot spans no width; its points at least show where it stands.
     for (QAreaSeries* area : {UsedSeries, FreeSeries})
         area->setPointsVisible(m_points.size() == 1);
-
-    m_chart->zoomReset();
-    const double count = static_cast<double>(m_points.size());
-    if (m_points.size() > 1)
-        m_dateAxis->setRange(0, count - 1);
-    else
-        m_dateAxis->setRange(-0.5, 0.5);
-    m_valueAxis->setRange(0, highest > 0 ? highest : 1);
-    m_valueAxis->applyNiceNumbers();
-    m_valueAxis->setMin(0);
-    updateDateLabels(true);
     QCoreApplication::sendPostedEvents(m_chart, QEvent::LayoutRequest);
     m_view->viewport()->update();
 }

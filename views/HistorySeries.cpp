@@ -36,19 +36,19 @@ bool divisionLinesFit(double pixelsPerPoint)
     return pixelsPerPoint >= 3.0;
 }
 
-double axisMaximum(const QList<Point>& points)
+Scale valueScale(const QList<Point>& points)
 {
     double highest = 0;
     for (const Point& p : points)
         highest = std::max(highest, p.totalGB());
     if (!(highest > 0) || !std::isfinite(highest))
-        return 1;
-    // 1, 2 or 5 times a power of ten, the first one at or above the highest total.
+        return {};
     const double magnitude = std::pow(10.0, std::floor(std::log10(highest)));
-    for (double step : {1.0, 2.0, 5.0, 10.0})
-        if (step * magnitude >= highest)
-            return step * magnitude;
-    return 10 * magnitude;
+    // Ticks: tenths of 1, halves of 2 and units of 5 times the magnitude.
+    for (const auto& [step, ticks] : {std::pair{1.0, 11}, {2.0, 5}, {5.0, 6}})
+        if (step * magnitude >= highest * (1 - 1e-12))
+            return {step * magnitude, ticks};
+    return {10 * magnitude, 11};
 }
 
 QString toolTip(const Point& point)

@@ -37,8 +37,13 @@ int labelStride(double pixelsPerPoint, double labelExtent);
 // areas' colours: they need a few pixels between them.
 bool divisionLinesFit(double pixelsPerPoint);
 
-// The top of the value axis: a round figure at or above the highest total, never below 1.
-double axisMaximum(const QList<Point>& points);
+// The value axis from 0 to a round figure (1, 2 or 5 times a power of ten) at or above the
+// highest total, with ticks at round steps.
+struct Scale {
+    double maximum = 1;
+    int ticks = 11;
+};
+Scale valueScale(const QList<Point>& points);
 
 QString toolTip(const Point& point);
 
