@@ -55,6 +55,8 @@ void TMainForm::buildChartPages()
     m_usageOptions->addButton(GrpUsagePercent, 0);
     m_usageOptions->addButton(GrpUsageGB, 1);
     connect(m_usageOptions, &QButtonGroup::buttonClicked, this, &TMainForm::GrpUsageClick);
+    // As wide as laid out; as tall as this style needs to show the options whole.
+    GrpUsage->setGeometry(7, 1, 114, std::max(32, GrpUsage->sizeHint().height()));
 
     // The history chart fills its page; the system selector and the arrows lie over it.
     auto* systemPage = PagesFreeSpace->widget(PageSystemHistory);
