@@ -10,17 +10,15 @@
 #include "ui/Options.h"
 #include "ui/Pictures.h"
 #include "ui/Systems.h"
+#include "views/ChartFreeSpaceSummary.h"
+#include "views/ChartSysHistory.h"
 #include "views/GridRules.h"
 
 #include <QApplication>
-#include <QComboBox>
-#include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QMouseEvent>
-#include <QPrintDialog>
 #include <QProgressBar>
 #include <QSplitter>
 #include <QStatusBar>
@@ -88,14 +86,7 @@ void TMainForm::buildLayout()
     Splitter1->setHandleWidth(8);
     Splitter1->setChildrenCollapsible(false);
 
-    TVMenu = new QTreeWidget(Splitter1);
-    TVMenu->setObjectName(u"TVMenu"_s);
-    TVMenu->setHeaderHidden(true);
-    TVMenu->setIndentation(19);
-    TVMenu->setRootIsDecorated(true);
-    TVMenu->setSortingEnabled(false);
-    TVMenu->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    TVMenu->setSelectionMode(QAbstractItemView::SingleSelection);
+    buildTree();
 
     PagesFreeSpace = new QTabWidget(Splitter1);
     PagesFreeSpace->setObjectName(u"PagesFreeSpace"_s);
@@ -121,19 +112,7 @@ void TMainForm::buildLayout()
     PBarLoad->setValue(0);
     PBarLoad->setTextVisible(false);
 
-    // The system history page: the chart fills it; the system list sits over its corner.
-    auto* systemPage = PagesFreeSpace->widget(PageSystemHistory);
-    GBoxSystemName = new QGroupBox(u"System Name "_s, systemPage);
-    GBoxSystemName->setObjectName(u"GBoxSystemName"_s);
-    auto* boxLayout = new QVBoxLayout(GBoxSystemName);
-    CBoxSystemName = new QComboBox(GBoxSystemName);
-    CBoxSystemName->setObjectName(u"CBoxSystemName"_s);
-    CBoxSystemName->setEditable(true);
-    CBoxSystemName->setMinimumContentsLength(20);
-    boxLayout->addWidget(CBoxSystemName);
-    GBoxSystemName->move(8, 8);
-    GBoxSystemName->adjustSize();
-
+    buildChartPages();
     buildGrids();
 
     Splitter1->addWidget(TVMenu);
@@ -157,7 +136,6 @@ void TMainForm::buildLayout()
     }
     m_statusPanels[0]->setText(u"Watching disk space"_s);
 
-    buildTree();
     buildMenus();
     // As laid out, the summary is in front until startup brings the chart forward.
     PagesFreeSpace->setCurrentIndex(PageSummary);
@@ -212,28 +190,6 @@ void TMainForm::buildGrids()
     historyLayout->setSpacing(0);
     historyLayout->addWidget(GridFreeSpaceHistory, 1);
     historyLayout->addWidget(NavFreeSpaceHistory);
-}
-
-void TMainForm::buildTree()
-{
-    auto* root = new QTreeWidgetItem(TVMenu, {u"Company Name"_s});
-    root->setIcon(0, Pictures::icon(Pictures::Company));
-    const std::array<std::pair<const char16_t*, Pictures::Picture>, 4> nodes{{
-        {u"Chart", Pictures::Chart},
-        {u"Summary", Pictures::Table},
-        {u"History", Pictures::Table},
-        {u"System History", Pictures::Systems},
-    }};
-    for (const auto& [text, picture] : nodes) {
-        auto* node = new QTreeWidgetItem(root, {QString::fromUtf16(text)});
-        node->setIcon(0, Pictures::icon(picture));
-    }
-    root->setExpanded(true);
-    connect(TVMenu, &QTreeWidget::itemClicked, this, &TMainForm::TVMenuClick);
-    connect(TVMenu, &QTreeWidget::itemDoubleClicked, this, &TMainForm::TVMenuDblClick);
-    connect(TVMenu, &QTreeWidget::currentItemChanged, this, &TMainForm::TVMenuCurrentChanged);
-    // A click on empty space must neither clear the selection nor go unnoticed.
-    TVMenu->viewport()->installEventFilter(this);
 }
 
 void TMainForm::buildMenus()
@@ -319,6 +275,7 @@ void TMainForm::FormCreate()
         m_dm.SetAllDatasetsActive(true);
         m_directories = std::make_unique<dvDirectories>(m_dm, *this, m_probe, m_clock);
         m_directories->RefreshSystemTree();
+        createChartViews();
         ArmTimerCheck();
         ArmTimerLoadSpace();
         PagesFreeSpace->setCurrentIndex(PageChart);
@@ -403,114 +360,6 @@ void TMainForm::repaintHistoryGrid()
 {
     GridFreeSpaceHistory->viewport()->update();
 }
-
-void TMainForm::setCompanyName(const QString& name)
-{
-    TVMenu->topLevelItem(0)->setText(0, name);
-}
-
-QTreeWidgetItem* TMainForm::systemHistoryNode() const
-{
-    return TVMenu->topLevelItem(0)->child(3);
-}
-
-void TMainForm::clearSystemList()
-{
-    QTreeWidgetItem* node = systemHistoryNode();
-    TVMenu->setCurrentItem(node);
-    qDeleteAll(node->takeChildren());
-    // Only the list goes; whatever the user typed in the edit field stays.
-    const QString typed = CBoxSystemName->currentText();
-    CBoxSystemName->clear();
-    CBoxSystemName->setEditText(typed);
-}
-
-void TMainForm::addSystem(const QString& name)
-{
-    auto* node = new QTreeWidgetItem(systemHistoryNode(), {name});
-    node->setIcon(0, Pictures::icon(Pictures::Chart));
-    const QString typed = CBoxSystemName->currentText();
-    CBoxSystemName->addItem(name);
-    CBoxSystemName->setEditText(typed);
-}
-
-// The charts come with their own controllers; until then they show nothing.
-void TMainForm::refreshSummaryChart() {}
-
-void TMainForm::showSystemHistory(const QString&) {}
-
-void TMainForm::ShowFirstSystemHistory() {}
-
-void TMainForm::TVMenuCurrentChanged(QTreeWidgetItem* current, QTreeWidgetItem* previous)
-{
-    // The selected node's branch opens and the branch selected before closes, unless the
-    // new node lies inside it.
-    if (previous && previous != current) {
-        bool inside = false;
-        for (QTreeWidgetItem* p = current; p; p = p->parent())
-            inside = inside || p == previous;
-        if (!inside && previous->parent())
-            previous->setExpanded(false);
-    }
-    if (current)
-        current->setExpanded(true);
-}
-
-void TMainForm::TVMenuClick()
-{
-    TVMenuDblClick();
-}
-
-void TMainForm::TVMenuDblClick()
-{
-    QTreeWidgetItem* selected = TVMenu->currentItem();
-    if (!selected || !selected->isSelected())
-        return;
-    // Exact, case-sensitive comparisons in this order: a system named like a page shows
-    // that page.
-    const QString s = selected->text(0);
-    if (s == TVMenu->topLevelItem(0)->text(0) || s == u"Analysis"_s || s == u"Chart"_s) {
-        PagesFreeSpace->setCurrentIndex(PageChart);
-    } else if (s == u"Summary"_s) {
-        PagesFreeSpace->setCurrentIndex(PageSummary);
-    } else if (s == u"History"_s) {
-        PagesFreeSpace->setCurrentIndex(PageHistory);
-    } else if (s == u"System History"_s) {
-        ShowFirstSystemHistory();
-        PagesFreeSpace->setCurrentIndex(PageSystemHistory);
-    } else {
-        showSystemHistory(s);
-        PagesFreeSpace->setCurrentIndex(PageSystemHistory);
-    }
-}
-
-bool TMainForm::eventFilter(QObject* watched, QEvent* event)
-{
-    if (watched == TVMenu->viewport() && (event->type() == QEvent::MouseButtonPress ||
-                                          event->type() == QEvent::MouseButtonDblClick ||
-                                          event->type() == QEvent::MouseButtonRelease)) {
-        const auto* mouse = static_cast<QMouseEvent*>(event);
-        if (!TVMenu->itemAt(mouse->position().toPoint())) {
-            // Empty space: the selection stays and its navigation runs again.
-            if (event->type() == QEvent::MouseButtonRelease && mouse->button() == Qt::LeftButton)
-                TVMenuClick();
-            return true;
-        }
-    }
-    return QMainWindow::eventFilter(watched, event);
-}
-
-void TMainForm::MnuMainFilePrintSetupClick()
-{
-    // What is chosen here is the printer every later print job uses; whether the user
-    // confirmed or cancelled does not matter.
-    QPrintDialog dialog(&m_printer, this);
-    dialog.setObjectName(u"PrinterSetupDialog"_s);
-    dialog.setOption(QAbstractPrintDialog::PrintToFile, true);
-    dialog.exec();
-}
-
-void TMainForm::MnuMainFilePrintClick() {}
 
 void TMainForm::MnuMainFileExitClick()
 {

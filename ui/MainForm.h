@@ -9,10 +9,13 @@
 #include <array>
 #include <memory>
 
+class ChartViewport;
 class Clock;
 class DBNavigator;
 class DataGrid;
 class DiskSpaceProbe;
+class QBarSet;
+class QButtonGroup;
 class QComboBox;
 class QGroupBox;
 class QLabel;
@@ -25,6 +28,8 @@ class TOrderBox;
 class TSupportBox;
 class TSystemsForm;
 class QProgressBar;
+class QRadioButton;
+class QScrollBar;
 class QSplitter;
 class QTabWidget;
 class QTreeWidget;
@@ -32,6 +37,8 @@ class IntervalTimer;
 class TDMVardometer;
 class TMsBox;
 class TOptionsForm;
+class dvChartFreeSpaceSummary;
+class dvChartSysHistory;
 class dvDirectories;
 
 // The main window. Its creation is the program's startup sequence (FormCreate) and its
@@ -111,6 +118,19 @@ public:
     TSupportBox* supportBox() const { return SupportBox; }
     TOrderBox* orderBox() const { return OrderBox; }
 
+    // The chart controllers, once startup has created them.
+    dvChartFreeSpaceSummary* summaryChartView() const { return SummaryChartView.get(); }
+    dvChartSysHistory* historyChartView() const { return HistoryChartView.get(); }
+    // The printer every print job goes to, as "Print Setup ..." left it.
+    QPrinter& currentPrinter() { return m_printer; }
+
+    // The chart pages' own controls.
+    void GrpUsageClick();
+    void ChartSummaryClickSeries(QBarSet* series, int index);
+    void CBoxSystemNameChange();
+    void BtnChartNavUpClick();
+    void BtnChartNavDownClick();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -119,9 +139,17 @@ private:
     void buildMenus();
     void buildTree();
     void buildGrids();
+    void buildChartPages();
+    void createChartViews();
+    void stepSystemList(int direction);
+    void printSummaryChart();
+    void printHistoryChart();
+    void printWindowImage();
+    QString companyCaption() const;
     QTreeWidgetItem* systemHistoryNode() const;
     void ShowFirstSystemHistory();
     void TVMenuCurrentChanged(QTreeWidgetItem* current, QTreeWidgetItem* previous);
+    void navigateToSelectedNode();
     void FormCreate();
     void FormDestroy();
     void createTimers();
@@ -145,6 +173,8 @@ private:
     // The timers that ran when compaction held them, to start again afterwards.
     bool m_checkTimerHeld = false;
     bool m_dailyTimerHeld = false;
+    std::unique_ptr<dvChartFreeSpaceSummary> SummaryChartView;
+    std::unique_ptr<dvChartSysHistory> HistoryChartView;
     int m_busyDepth = 0;
     bool m_debugMode = false;
 
@@ -154,8 +184,16 @@ private:
     DataGrid* GridCurrentFreeSpace = nullptr;
     DataGrid* GridFreeSpaceHistory = nullptr;
     DBNavigator* NavFreeSpaceHistory = nullptr;
+    ChartViewport* ChartSummary = nullptr;
+    QScrollBar* ChartSummaryScroll = nullptr;
+    QGroupBox* GrpUsage = nullptr;
+    QButtonGroup* m_usageOptions = nullptr;
+    QRadioButton* GrpUsagePercent = nullptr;
+    QRadioButton* GrpUsageGB = nullptr;
+    ChartViewport* ChartSystemHistory = nullptr;
     QGroupBox* GBoxSystemName = nullptr;
     QComboBox* CBoxSystemName = nullptr;
+    QWidget* BtnChartNav = nullptr;
     TSystemsForm* SystemsForm = nullptr;
     TOptionsForm* OptionsForm = nullptr;
     TAboutBox* AboutBox = nullptr;

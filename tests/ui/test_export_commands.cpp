@@ -32,8 +32,8 @@ struct Window : MainWindowFixture {
         int day = 39140;
         for (const auto& s : systems)
             for (int n = 0; n < 2; ++n)
-                db.exec(u"INSERT INTO FreeSpaceHistory (System, Date, Time, FreeMB) "
-                        u"VALUES (?, ?, 0.5, 1)"_s,
+                db.exec(u"INSERT INTO FreeSpaceHistory (System, Date, Time, FreeMB, UsedMB) "
+                        u"VALUES (?, ?, 0.5, 1, 2)"_s,
                         {s.name, day++});
         open();
         form->show();

@@ -184,7 +184,9 @@ private Q_SLOTS:
             WhileModal inside([&](QWidget* modal) {
                 QCOMPARE(modal, d);
                 auto* ok = d->findChild<QPushButton*>();
-                QCOMPARE(QApplication::focusWidget(), ok);
+                // The focus arrives with the activation, which a busy machine may deliver late.
+                QVERIFY(QTest::qWaitForWindowActive(d));
+                QTRY_COMPARE(QApplication::focusWidget(), ok);
                 QCOMPARE(textsOf(d), texts);
                 // Escape has nothing to cancel.
                 QTest::keyClick(d, Qt::Key_Escape);

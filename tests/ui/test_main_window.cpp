@@ -105,8 +105,9 @@ private:
 
 QString historyRow(const QString& system, int day, double used)
 {
-    return u"INSERT INTO FreeSpaceHistory (System, Date, Time, \"Used%\", \"Free%\") "
-           u"VALUES ('%1', %2, 0.5, %3, %4)"_s.arg(system)
+    // Snapshots always store both megabyte figures, which the history chart reads.
+    return u"INSERT INTO FreeSpaceHistory (System, Date, Time, \"Used%\", \"Free%\", UsedMB, "
+           u"FreeMB) VALUES ('%1', %2, 0.5, %3, %4, %3, %4)"_s.arg(system)
                .arg(DateTimeValue::fromDate(QDate(2007, 1, 1)) + day)
                .arg(used)
                .arg(100 - used);
