@@ -4,6 +4,7 @@
 #include "data/DateTimeValue.h"
 #include "engine/Directories.h"
 #include "support/MainWindowFixture.h"
+#include "support/WhileModal.h"
 #include "toolkit/DataGrid.h"
 #include "toolkit/ErrorReport.h"
 #include "toolkit/IntervalTimer.h"
@@ -11,6 +12,8 @@
 #include "ui/Options.h"
 #include "ui/Systems.h"
 
+#include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QLineEdit>
@@ -267,6 +270,64 @@ private Q_SLOTS:
         QCOMPARE(cliFailures, 0);
         QVERIFY(cliRuns > 3 && windowRuns > 3);
         QCOMPARE(w.historyRows(), 2 * (cliRuns + windowRuns));
+    }
+
+    void compactionHoldsTheTimersAndGivesBackTheSameOnes_data()
+    {
+        QTest::addColumn<bool>("daily");
+        QTest::addColumn<bool>("anotherProgramWrites");
+        QTest::newRow("both timers, compacted") << true << false;
+        QTest::newRow("the check timer only, compacted") << false << false;
+        QTest::newRow("both timers, another program writing") << true << true;
+    }
+    void compactionHoldsTheTimersAndGivesBackTheSameOnes()
+    {
+        QFETCH(bool, daily);
+        QFETCH(bool, anotherProgramWrites);
+        Scheduled w({u"UPDATE Options SET TimerForCheckEnabled = 1, TimeIntervalForCheck = 5, "
+                     u"TimerToLoadEnabled = %1"_s.arg(daily ? 1 : 0)});
+        w.form->MnuMainFileActionLoadSpaceClick();
+        QCOMPARE(w.historyRows(), 2);
+        IntervalTimer* check = w.form->TimerCheck;
+        IntervalTimer* load = w.form->TimerLoadSpace;
+        QCOMPARE(load->enabled(), daily);
+        QProcess holder;
+        if (anotherProgramWrites) {
+            w.form->Directories()->CompactionBusyTimeoutMs = 300;
+            holder.start(QStringLiteral(HOLD_LOCK_PATH), {u"--write"_s, w.db.path()});
+            QVERIFY(holder.waitForReadyRead(30'000));
+        }
+        QString shown;
+        bool timersHeld = false;
+        WhileModal box([&](QWidget* modal) {
+            auto* message = qobject_cast<QMessageBox*>(modal);
+            QVERIFY(message);
+            shown = message->windowTitle() + u": "_s + message->text();
+            timersHeld = !check->running() && !load->running();
+            message->button(QMessageBox::Ok)->click();
+        });
+
+        w.form->findChild<QAction*>(u"MnuMainToolsCompactDB"_s)->trigger();
+
+        holder.closeWriteChannel();
+        if (anotherProgramWrites) {
+            QVERIFY(holder.waitForFinished(10'000));
+            QCOMPARE(shown, u"Error: Error packing database: another program is writing to the "
+                            u"database; try again when it has finished"_s);
+            QVERIFY(timersHeld);
+        } else {
+            QVERIFY(!box.ran());
+        }
+        // The same timers again, each counting afresh.
+        QVERIFY(check->running());
+        QVERIFY(check->remainingTime() > 290'000);
+        QCOMPARE(load->running(), daily);
+        // Every grid shows its data again; nothing was reported on the way.
+        QTRY_COMPARE(w.form->findChild<DataGrid*>(u"GridCurrentFreeSpace"_s)->model()->rowCount(),
+                     2);
+        QCOMPARE(w.form->findChild<DataGrid*>(u"GridFreeSpaceHistory"_s)->model()->rowCount(), 2);
+        QVERIFY(w.dm->ADOVardometer.isConnected());
+        QCOMPARE(w.historyRows(), 2);
     }
 
 private:
