@@ -2,6 +2,7 @@
 
 #include "data/Errors.h"
 #include "data/Schema.h"
+#include "data/SchemaVersion.h"
 
 #include <QSqlQuery>
 
@@ -22,6 +23,7 @@ TDMVardometer::TDMVardometer(const QString& fileName, QObject* parent)
     , ATblSystemPages(u"ATblSystemPages"_s, ADOVardometer)
     , ATblPages(u"ATblPages"_s, ADOVardometer)
     , ATblLog(u"ATblLog"_s, ADOVardometer)
+    , ATblCredentials(u"ATblCredentials"_s, ADOVardometer)
     , AQryAlerts(u"AQryAlerts"_s, ADOVardometer)
     , AQryFreeSpaceHistory(u"AQryFreeSpaceHistory"_s, ADOVardometer)
     , AQryFreeSpaceHistoryBySystem(u"AQryFreeSpaceHistoryBySystem"_s, ADOVardometer)
@@ -30,6 +32,7 @@ TDMVardometer::TDMVardometer(const QString& fileName, QObject* parent)
     , SrcFreeSpaceHistory(u"SrcFreeSpaceHistory"_s, &AQryFreeSpaceHistoryBySystem)
     , SrcAlerts(u"SrcAlerts"_s, &ATblAlerts)
     , SrcOptions(u"SrcOptions"_s, &ATblOptions)
+    , SrcCredentials(u"SrcCredentials"_s, &ATblCredentials)
 {
     setObjectName(u"DMVardometer"_s);
     ADOVardometer.setFileName(fileName);
@@ -68,6 +71,12 @@ void TDMVardometer::declare()
     ATblLog.setTableName(u"Log"_s);
     ATblLog.setDeclaredFields(Schema::log().columns);
 
+    // Open from the start, beside the classic datasets rather than among them: the Options
+    // dialog edits it and nothing else opens or closes it.
+    ATblCredentials.setTableName(u"Credentials"_s);
+    ATblCredentials.setDeclaredFields(Schema::credentials().columns);
+    ATblCredentials.setOpenAtLoad(true);
+
     AQryAlerts.setSql(u"Select * from Alerts;"_s);
     AQryAlerts.setDeclaredFields(Schema::alerts().columns);
     AQryAlerts.setOpenAtLoad(true);
@@ -89,6 +98,7 @@ void TDMVardometer::load()
 {
     ADOVardometer.open();
     try {
+        SchemaVersion::upgrade(ADOVardometer);
         // A file without a table the program needs is refused now, before any window
         // reaches for it. Log alone may be missing: nothing opens it.
         for (DataSet* ds : allDataSets()) {
@@ -124,6 +134,7 @@ QList<DataSet*> TDMVardometer::allDataSets()
             &ATblSystemPages,
             &ATblPages,
             &ATblLog,
+            &ATblCredentials,
             &AQryAlerts,
             &AQryFreeSpaceHistory,
             &AQryFreeSpaceHistoryBySystem,

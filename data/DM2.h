@@ -30,7 +30,8 @@ public:
     DataSet ATblOptions;
     DataSet ATblSystemPages;
     DataSet ATblPages;
-    DataSet ATblLog; // declared for completeness; nothing opens it
+    DataSet ATblLog;         // declared for completeness; nothing opens it
+    DataSet ATblCredentials; // logons for SMB servers, edited in the Options dialog
     DataSet AQryAlerts;
     DataSet AQryFreeSpaceHistory;
     DataSet AQryFreeSpaceHistoryBySystem;
@@ -40,6 +41,7 @@ public:
     DataSource SrcFreeSpaceHistory;
     DataSource SrcAlerts;
     DataSource SrcOptions;
+    DataSource SrcCredentials;
 
 private:
     void declare();

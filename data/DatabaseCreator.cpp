@@ -4,6 +4,7 @@
 #include "data/DbConnection.h"
 #include "data/Errors.h"
 #include "data/Schema.h"
+#include "data/SchemaVersion.h"
 
 #include <QFile>
 #include <QSqlQuery>
@@ -62,6 +63,7 @@ void writeSchema(DbConnection& db, const QList<NewSystem>& systems)
         db.exec(Schema::createTableSql(table));
     for (const QString& index : Schema::createIndexSql())
         db.exec(index);
+    SchemaVersion::writeCurrent(db);
 
     const QVariantMap options = startingOptions();
     QStringList columns;

@@ -169,6 +169,16 @@ TableDef log()
              text(u"Message"_s, 50), text(u"Owner"_s, 30), text(u"AlertList"_s, 30)}};
 }
 
+TableDef credentials()
+{
+    FieldDef server = text(u"Server"_s, 255, 24);
+    server.singleLine = true;
+    FieldDef password = text(u"Password"_s, 255, 16);
+    password.displayLabel = u"Password"_s;
+    return {u"Credentials"_s,
+            {server, text(u"Domain"_s, 64, 12), text(u"Username"_s, 128, 16), password}};
+}
+
 QList<TableDef> requiredTables()
 {
     return {systems(), freeSpaceHistory(), alerts(), options(), systemPages(), pages()};

@@ -13,7 +13,8 @@ TableDef alerts();
 TableDef options();
 TableDef systemPages();
 TableDef pages();
-TableDef log(); // declared by the data module, never opened, need not exist
+TableDef log();         // declared by the data module, never opened, need not exist
+TableDef credentials(); // logons for SMB servers, added by the first schema upgrade
 
 // The six tables a database file must hold.
 QList<TableDef> requiredTables();

@@ -56,6 +56,10 @@ QWidget* DataGridDelegate::createEditor(QWidget* parent, const QStyleOptionViewI
         if (maxLength > 0)
             line->setMaxLength(maxLength);
         line->setObjectName(QStringLiteral("InplaceEditor"));
+        if (index.data(GridRole::Masked).toBool()) {
+            line->setEchoMode(QLineEdit::Password);
+            line->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));
+        }
     }
     return editor;
 }

@@ -121,6 +121,10 @@ QVariant DataGridModel::data(const QModelIndex& index, int role) const
     case Qt::DisplayRole: {
         if (grouped && row > m_firstVisibleRow && sameGroupValue(row, row - 1))
             return QString();
+        if (m_columns[index.column()].masked) {
+            const QVariant v = ds->valueAt(row, fieldIndex);
+            return QString(v.isNull() ? 0 : v.toString().size(), u'*');
+        }
         return formatDisplayText(ds->valueAt(row, fieldIndex), field.kind(), field.displayFormat());
     }
     case Qt::EditRole: {
@@ -151,6 +155,8 @@ QVariant DataGridModel::data(const QModelIndex& index, int role) const
     }
     case GridRole::MergeWithNext:
         return grouped && sameGroupValue(row, row + 1);
+    case GridRole::Masked:
+        return m_columns[index.column()].masked;
     case GridRole::MaxLength:
         return field.kind() == FieldKind::Text ? field.size() : 0;
     default:

@@ -17,6 +17,8 @@ struct GridColumn {
     int widthChars = 10;
     QString title;
     QString groupHeading;
+    // Shown as one "*" per character, and edited unseen: for passwords.
+    bool masked = false;
 };
 
 // What a colour rule may change for one data cell. Every cell starts from these values, so a
@@ -34,6 +36,7 @@ enum : int {
     GroupHeadingAlignment,  // header: alignment of that upper line
     MergeWithNext,          // data: no row line under this cell, the next row continues it
     MaxLength,              // data: the most characters an editor may hold (0: no limit)
+    Masked,                 // data: the value is a secret, shown and edited as asterisks
 };
 }
 

@@ -48,7 +48,8 @@ TMainForm::TMainForm(TDMVardometer& dataModule, const QStringList& arguments, Di
     FormCreate();
     // The dialogs are created once at start, hidden, and reused, in this order.
     createInformationDialogs();
-    OptionsForm = new TOptionsForm(&m_dm.SrcOptions, &m_dm.SrcAlerts, optionsHooks(), this);
+    OptionsForm = new TOptionsForm(&m_dm.SrcOptions, &m_dm.SrcAlerts, &m_dm.SrcCredentials,
+                                   optionsHooks(), this);
     // It edits the same Systems dataset the summary shows.
     SystemsForm = new TSystemsForm(&m_dm.SrcSystems, this);
     SystemsForm->setWindowIcon(windowIcon());

@@ -19,6 +19,7 @@
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
@@ -54,11 +55,12 @@ QLabel* labelFor(const QString& text, QWidget* box, QWidget* parent)
 
 } // namespace
 
-TOptionsForm::TOptionsForm(DataSource* SrcOptions, DataSource* SrcAlerts, OptionsHooks hooks,
-                           QWidget* parent)
+TOptionsForm::TOptionsForm(DataSource* SrcOptions, DataSource* SrcAlerts,
+                           DataSource* SrcCredentials, OptionsHooks hooks, QWidget* parent)
     : QDialog(parent)
     , m_options(SrcOptions)
     , m_alerts(SrcAlerts)
+    , m_credentials(SrcCredentials)
     , m_hooks(std::move(hooks))
 {
     setObjectName(u"OptionsForm"_s);
@@ -108,6 +110,8 @@ TOptionsForm::TOptionsForm(DataSource* SrcOptions, DataSource* SrcAlerts, Option
     PageControl->addTab(buildEMailTab(), Pictures::icon(Pictures::EMail), u"EMail Settings"_s);
     PageControl->addTab(buildAlertListTab(), Pictures::icon(Pictures::Recipients),
                         u"Alert Lists"_s);
+    PageControl->addTab(buildCredentialsTab(), Pictures::icon(Pictures::Credentials),
+                        u"Credentials"_s);
 
     auto* buttons = new QWidget(this);
     buttons->setObjectName(u"PanelButtons"_s);
@@ -228,6 +232,41 @@ QWidget* TOptionsForm::buildAlertListTab()
     layout->setSpacing(0);
     layout->addWidget(GridAlerts, 1);
     layout->addWidget(navAlerts);
+    return tab;
+}
+
+QWidget* TOptionsForm::buildCredentialsTab()
+{
+    auto* tab = new QWidget(this);
+    tab->setObjectName(u"TabCredentials"_s);
+    GridColumn password{u"Password"_s, 16, u"Password"_s, {}};
+    password.masked = true;
+    GridCredentials = new DataGrid(m_credentials,
+                                   {{u"Server"_s, 24, u"Server"_s, {}},
+                                    {u"Domain"_s, 12, u"Domain"_s, {}},
+                                    {u"Username"_s, 16, u"User Name"_s, {}},
+                                    password},
+                                   tab);
+    GridCredentials->setObjectName(u"GridCredentials"_s);
+    GridCredentials->setReadOnly(false);
+    GridCredentials->horizontalHeader()->setStretchLastSection(true);
+    DBNavigator::Buttons buttons;
+    buttons.fill(true);
+    navCredentials = new DBNavigator(m_credentials, buttons, tab);
+    navCredentials->setObjectName(u"navCredentials"_s);
+    navCredentials->setFixedHeight(25);
+    auto* note = new QLabel(u"The user name and password with which Vardometer logs on to each "
+                            u"SMB server (by its name or address, without a port). A server "
+                            u"not listed here is tried as a guest."_s,
+                            tab);
+    note->setWordWrap(true);
+    note->setContentsMargins(6, 4, 6, 4);
+    auto* layout = new QVBoxLayout(tab);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(note);
+    layout->addWidget(GridCredentials, 1);
+    layout->addWidget(navCredentials);
     return tab;
 }
 

@@ -32,13 +32,14 @@ struct OptionsHooks {
 // through data-aware controls. Created once at start, hidden, and shown modally as often as
 // the user asks. The row is in edit mode from creation and again whenever the dialog is
 // activated; OK stores it, Cancel (or Escape) discards and rereads it, and the close box
-// leaves the changes pending. The four switches act at once: the alert switches on the
-// engine, the timer switches on the scheduled runs.
+// leaves the changes pending. The recipients and the share logons are stored row by row as
+// the user posts them, whatever OK or Cancel does. The four switches act at once: the alert
+// switches on the engine, the timer switches on the scheduled runs.
 class TOptionsForm : public QDialog {
     Q_OBJECT
 public:
-    TOptionsForm(DataSource* SrcOptions, DataSource* SrcAlerts, OptionsHooks hooks,
-                 QWidget* parent = nullptr);
+    TOptionsForm(DataSource* SrcOptions, DataSource* SrcAlerts, DataSource* SrcCredentials,
+                 OptionsHooks hooks, QWidget* parent = nullptr);
 
     QTabWidget* PageControl = nullptr;
     DBEdit* DBOptCompanyName = nullptr;
@@ -56,6 +57,8 @@ public:
     DBEdit* DBOptSubject = nullptr;
     DataGrid* GridAlerts = nullptr;
     DBNavigator* navAlerts = nullptr;
+    DataGrid* GridCredentials = nullptr;
+    DBNavigator* navCredentials = nullptr;
     QPushButton* OKBtn = nullptr;
     QPushButton* CancelBtn = nullptr;
     QPushButton* HelpBtn = nullptr;
@@ -74,6 +77,7 @@ private:
     QWidget* buildGeneralTab();
     QWidget* buildEMailTab();
     QWidget* buildAlertListTab();
+    QWidget* buildCredentialsTab();
     void bindSwitches();
     void FormCreate();
     void FormActivate();
@@ -86,6 +90,7 @@ private:
 
     DataSource* m_options;
     DataSource* m_alerts;
+    DataSource* m_credentials;
     OptionsHooks m_hooks;
     bool m_placed = false;
 };

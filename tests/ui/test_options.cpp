@@ -91,10 +91,11 @@ private Q_SLOTS:
         QCOMPARE(d.dialog->windowTitle(), u" Options"_s);
         QCOMPARE(d.dialog->size(), QSize(684, 417));
         auto* tabs = d.find<QTabWidget>(u"PageControl"_s);
-        QCOMPARE(tabs->count(), 3);
+        QCOMPARE(tabs->count(), 4);
         QCOMPARE(tabs->tabText(0), u"General"_s);
         QCOMPARE(tabs->tabText(1), u"EMail Settings"_s);
         QCOMPARE(tabs->tabText(2), u"Alert Lists"_s);
+        QCOMPARE(tabs->tabText(3), u"Credentials"_s);
         for (int i = 0; i < tabs->count(); ++i)
             QVERIFY(!tabs->tabIcon(i).isNull());
         QCOMPARE(d.find<QGroupBox>(u"gBoxAlerts"_s)->title(), u" Alerts "_s);
@@ -230,6 +231,37 @@ private Q_SLOTS:
         QTest::mouseClick(nav->button(DBNavigator::Post), Qt::LeftButton);
         QTest::mouseClick(d.find<QPushButton>(u"CancelBtn"_s), Qt::LeftButton);
         QCOMPARE(d.db.column(u"SELECT EMailAddress FROM Alerts"_s), QVariantList{u"ops@a.test"_s});
+    }
+
+    void shareLogonsKeepTheirPasswordsOutOfSight()
+    {
+        Dialog d({u"INSERT INTO Credentials (Server, Domain, Username, Password) "
+                  u"VALUES ('files.acme.test', 'ACME', 'backup', 's3cret')"_s});
+        d.show();
+        d.find<QTabWidget>(u"PageControl"_s)->setCurrentIndex(3);
+        auto* grid = d.find<DataGrid>(u"GridCredentials"_s);
+        QAbstractItemModel* m = grid->model();
+        QCOMPARE(m->headerData(3, Qt::Horizontal).toString(), u"Password"_s);
+        QCOMPARE(m->data(m->index(0, 0)).toString(), u"files.acme.test"_s);
+        QCOMPARE(m->data(m->index(0, 3)).toString(), u"******"_s);
+        // Typed unseen, stored as typed.
+        grid->setFocus();
+        grid->setCurrentIndex(m->index(0, 3));
+        grid->edit(grid->currentIndex());
+        auto* cell = grid->findChild<QLineEdit*>(u"InplaceEditor"_s);
+        QVERIFY(cell);
+        QCOMPARE(cell->echoMode(), QLineEdit::Password);
+        cell->selectAll();
+        QTest::keyClicks(cell, u"n3w-Pass"_s);
+        QTest::keyClick(cell, Qt::Key_Return);
+        QTRY_VERIFY(d.dm->ATblCredentials.modified());
+        QTest::mouseClick(d.find<DBNavigator>(u"navCredentials"_s)->button(DBNavigator::Post),
+                          Qt::LeftButton);
+        QCOMPARE(d.db.scalar(u"SELECT Password FROM Credentials"_s).toString(), u"n3w-Pass"_s);
+        QCOMPARE(m->data(m->index(0, 3)).toString(), u"********"_s);
+        // Cancel of the dialog leaves the logons as they were stored.
+        QTest::mouseClick(d.find<QPushButton>(u"CancelBtn"_s), Qt::LeftButton);
+        QCOMPARE(d.db.scalar(u"SELECT count(*) FROM Credentials"_s).toInt(), 1);
     }
 
     void theCloseBoxLeavesTheChangesPending()

@@ -1,0 +1,85 @@
+#include "data/SchemaVersion.h"
+
+#include "data/DbConnection.h"
+#include "data/Errors.h"
+#include "data/Schema.h"
+
+#include <QSqlQuery>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace SchemaVersion {
+namespace {
+
+void addCredentials(DbConnection& db)
+{
+    db.exec(Schema::createTableSql(Schema::credentials())).finish();
+}
+
+// Step n brings a file from version n - 1 to version n.
+void applyStep(DbConnection& db, int step)
+{
+    switch (step) {
+    case 1:
+        addCredentials(db);
+        break;
+    }
+}
+
+void stamp(DbConnection& db, int version)
+{
+    // A pragma takes no bound values; the number is the program's own.
+    db.exec(u"PRAGMA user_version = %1"_s.arg(version)).finish();
+}
+
+[[noreturn]] void refuseNewer(const DbConnection& db, int version)
+{
+    throw DatabaseError(u"Cannot open the database %1: it was written by a newer version of "
+                        u"Vardometer (schema %2; this one knows schema %3 and older). The file "
+                        u"was left as it is."_s.arg(db.fileName())
+                            .arg(version)
+                            .arg(Current));
+}
+
+} // namespace
+
+int of(DbConnection& db)
+{
+    QSqlQuery q = db.exec(u"PRAGMA user_version"_s);
+    const int version = q.next() ? q.value(0).toInt() : 0;
+    q.finish();
+    return version;
+}
+
+void upgrade(DbConnection& db)
+{
+    const int found = of(db);
+    if (found > Current)
+        refuseNewer(db, found);
+    if (found == Current)
+        return;
+    // Asked again once this program is the file's writer: another one may have upgraded it
+    // in the meantime.
+    db.beginTransaction();
+    try {
+        const int version = of(db);
+        if (version > Current)
+            refuseNewer(db, version);
+        for (int step = version + 1; step <= Current; ++step)
+            applyStep(db, step);
+        stamp(db, Current);
+        db.commit();
+    } catch (...) {
+        db.rollback();
+        throw;
+    }
+}
+
+void writeCurrent(DbConnection& db)
+{
+    for (int step = 1; step <= Current; ++step)
+        applyStep(db, step);
+    stamp(db, Current);
+}
+
+} // namespace SchemaVersion
