@@ -1,3 +1,4 @@
+#include "cli/ForecastCommand.h"
 #include "cli/InitCommand.h"
 #include "cli/RunCommand.h"
 
@@ -13,7 +14,8 @@ int usage()
 {
     std::fprintf(stderr, "usage: vardometer-cli init [--demo] [FILE]\n"
                          "       vardometer-cli check [FILE]\n"
-                         "       vardometer-cli snapshot [FILE]\n");
+                         "       vardometer-cli snapshot [FILE]\n"
+                         "       vardometer-cli forecast [--system NAME] [--json] [DATABASE]\n");
     return 2;
 }
 
@@ -33,5 +35,7 @@ int main(int argc, char** argv)
         return runEngineCommand(RunKind::CheckSpace, arguments, stdout, stderr);
     if (command == u"snapshot")
         return runEngineCommand(RunKind::Snapshot, arguments, stdout, stderr);
+    if (command == u"forecast")
+        return runForecastCommand(arguments, stdout, stderr);
     return usage();
 }

@@ -99,7 +99,7 @@ double firstReached(const std::function<bool(double)>& reached, double from, dou
 double twoSidedZ(double share);
 
 // The same for Student's t with the given degrees of freedom (Cornish-Fisher expansion,
-// within 2 % of the exact quantile from two degrees of freedom up).
+// within 2.5 % of the exact quantile from two degrees of freedom up, closer beyond).
 double twoSidedT(double share, double degreesOfFreedom);
 
 } // namespace ForecastMath

@@ -175,6 +175,9 @@ void TMainForm::buildGrids()
                                          model.value(row, u"ZeroDate1"_s), m_clock.now().date(),
                                          colors);
         });
+    summary->setColumnText(GridRules::ForecastColumn, [this](const DataGridModel& model, int row) {
+        return m_forecasts.sentence(model.value(row, u"System"_s).toString());
+    });
     auto* summaryLayout = new QVBoxLayout(summaryPage);
     summaryLayout->setContentsMargins(0, 0, 0, 0);
     summaryLayout->setSpacing(0);
@@ -310,6 +313,7 @@ void TMainForm::FormCreate()
         m_directories = std::make_unique<dvDirectories>(m_dm, *this, m_probe, m_clock);
         m_directories->RefreshSystemTree();
         PagesFreeSpace->setCurrentIndex(PageChart);
+        refreshForecasts();
     } catch (const std::exception& e) {
         ErrorReport::report(e);
     }

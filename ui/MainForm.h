@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/EngineHost.h"
+#include "engine/ForecastBook.h"
 
 #include <QMainWindow>
 #include <QPrinter>
@@ -57,6 +58,7 @@ public:
     void addSystem(const QString& name) override;
     void refreshSummaryChart() override;
     void showSystemHistory(const QString& system) override;
+    void refreshForecasts() override;
     void showMessage(const QString& text) override;
     void createPopupWindow() override;
     void appendPopupLine(const QString& stampedLine) override;
@@ -64,6 +66,8 @@ public:
 
     QString statusPanelText(int panel) const;
     bool debugMode() const { return m_debugMode; }
+    // Every system's forecast, as of startup or the latest snapshot.
+    const ForecastBook& forecasts() const { return m_forecasts; }
 
     enum Page { PageChart = 0, PageSummary = 1, PageHistory = 2, PageSystemHistory = 3 };
 
@@ -102,6 +106,7 @@ private:
     DiskSpaceProbe& m_probe;
     const Clock& m_clock;
     std::unique_ptr<dvDirectories> m_directories;
+    ForecastBook m_forecasts;
     int m_busyDepth = 0;
     bool m_debugMode = false;
 
