@@ -1,5 +1,6 @@
 #include "cli/CompactCommand.h"
 #include "cli/ExportCommand.h"
+#include "cli/ForecastCommand.h"
 #include "cli/InitCommand.h"
 #include "cli/RunCommand.h"
 
@@ -18,7 +19,8 @@ int usage()
                          "       vardometer-cli snapshot [FILE]\n"
                          "       vardometer-cli export summary|history|systems [--system NAME] "
                          "--output FILE [DATABASE]\n"
-                         "       vardometer-cli compact [DATABASE]\n");
+                         "       vardometer-cli compact [DATABASE]\n"
+                         "       vardometer-cli forecast [--system NAME] [--json] [DATABASE]\n");
     return 2;
 }
 
@@ -42,5 +44,7 @@ int main(int argc, char** argv)
         return runExportCommand(arguments, stdout, stderr);
     if (command == u"compact")
         return runCompactCommand(arguments, stdout, stderr);
+    if (command == u"forecast")
+        return runForecastCommand(arguments, stdout, stderr);
     return usage();
 }

@@ -31,6 +31,9 @@ public:
     virtual void refreshSummaryChart() = 0;
     virtual void showSystemHistory(const QString& system) = 0;
 
+    // The history changed: the forecasts drawn from it are computed again.
+    virtual void refreshForecasts() = 0;
+
     // A plain message captioned with the application title, such as "Mail Error: ...";
     // returns when the user has dismissed it.
     virtual void showMessage(const QString& text) = 0;
@@ -66,6 +69,7 @@ public:
     void addSystem(const QString&) override {}
     void refreshSummaryChart() override {}
     void showSystemHistory(const QString&) override {}
+    void refreshForecasts() override {}
     void showMessage(const QString&) override {}
     void showError(const QString&, const QString&) override {}
     void holdTimers() override {}

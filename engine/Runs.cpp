@@ -220,6 +220,7 @@ void dvDirectories::LoadSnapshot()
     m_host.refreshSummaryChart();
     working.end();
     RefreshSystemTree();
+    m_host.refreshForecasts();
     DataSet& systems = m_dm.ATblSystems;
     systems.first();
     if (!systems.eof())

@@ -25,8 +25,11 @@ void DataGridDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
     painter->setFont(opt.font);
     painter->setPen(text);
     const int flags = static_cast<int>(opt.displayAlignment) | Qt::TextWordWrap;
-    // Long text wraps within the cell; what still does not fit ends with an ellipsis.
-    if (opt.fontMetrics.boundingRect(textRect, flags, opt.text).height() <= textRect.height())
+    // Long text wraps within the cell; what still does not fit ends with an ellipsis. A single
+    // word wider than the cell does not wrap: drawn as it is, a right-aligned number would
+    // lose its leading digits and show a wrong figure.
+    const QRect needed = opt.fontMetrics.boundingRect(textRect, flags, opt.text);
+    if (needed.height() <= textRect.height() && needed.width() <= textRect.width())
         painter->drawText(textRect, flags, opt.text);
     else
         painter->drawText(textRect, static_cast<int>(opt.displayAlignment),

@@ -97,6 +97,57 @@ bool DataGridModel::sameGroupValue(int row, int otherRow) const
     return a.isNull() == b.isNull() && a == b;
 }
 
+void DataGridModel::setColumnText(const QString& fieldName, ColumnText text)
+{
+    m_columnTexts.insert(fieldName.toCaseFolded(), std::move(text));
+}
+
+void DataGridModel::columnTextsChanged()
+{
+    if (m_rowCount == 0)
+        return;
+    for (int column = 0; column < columnCount(); ++column)
+        if (columnText(column))
+            Q_EMIT dataChanged(index(0, column), index(m_rowCount - 1, column));
+}
+
+const DataGridModel::ColumnText* DataGridModel::columnText(int column) const
+{
+    if (column < 0 || column >= m_columns.size())
+        return nullptr;
+    const auto found = m_columnTexts.constFind(m_columns[column].fieldName.toCaseFolded());
+    return found == m_columnTexts.constEnd() ? nullptr : &*found;
+}
+
+QVariant DataGridModel::computedData(int row, int column, const ColumnText& text, int role) const
+{
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::EditRole:
+    case GridRole::Raw:
+        return text(*this, row);
+    case Qt::TextAlignmentRole:
+        return QVariant::fromValue(Qt::AlignLeft | Qt::AlignTop);
+    case Qt::BackgroundRole:
+        return colorsFor(row, column).brush;
+    case Qt::ForegroundRole:
+        return colorsFor(row, column).font;
+    case Qt::FontRole: {
+        if (!colorsFor(row, column).bold)
+            return {};
+        QFont font;
+        font.setBold(true);
+        return font;
+    }
+    case GridRole::MergeWithNext:
+        return false;
+    case GridRole::MaxLength:
+        return 0;
+    default:
+        return {};
+    }
+}
+
 CellColors DataGridModel::colorsFor(int row, int column) const
 {
     CellColors colors;
@@ -111,8 +162,12 @@ QVariant DataGridModel::data(const QModelIndex& index, int role) const
         return {};
     const int row = index.row();
     const int fieldIndex = fieldIndexOf(index.column());
-    if (fieldIndex < 0)
-        return {};
+    if (fieldIndex < 0) {
+        const ColumnText* text = columnText(index.column());
+        DataSet* ds = dataSet();
+        return text && ds && ds->isActive() ? computedData(row, index.column(), *text, role)
+                                            : QVariant();
+    }
     DataSet* ds = dataSet();
     Field& field = ds->field(fieldIndex);
     const bool grouped = !m_groupField.isEmpty() &&
@@ -209,7 +264,7 @@ QVariant DataGridModel::headerData(int section, Qt::Orientation orientation, int
 Qt::ItemFlags DataGridModel::flags(const QModelIndex& index) const
 {
     Qt::ItemFlags f = QAbstractTableModel::flags(index);
-    if (!m_readOnly && index.isValid())
+    if (!m_readOnly && index.isValid() && !columnText(index.column()))
         f |= Qt::ItemIsEditable;
     return f;
 }

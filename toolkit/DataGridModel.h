@@ -2,6 +2,7 @@
 
 #include <QAbstractTableModel>
 #include <QColor>
+#include <QHash>
 #include <QList>
 #include <QPointer>
 
@@ -52,6 +53,8 @@ public:
     // Called with the column's field name, or a group heading's text, and the alignment the
     // grid would use; the rule may change it.
     using TitleRule = std::function<void(const QString& name, Qt::Alignment& alignment)>;
+    // The text of a column that shows no field of the dataset, for one row.
+    using ColumnText = std::function<QString(const DataGridModel& model, int row)>;
 
     explicit DataGridModel(DataSource* source, QList<GridColumn> columns,
                            QObject* parent = nullptr);
@@ -66,6 +69,12 @@ public:
     // In this field's column, a value equal to the one above is shown blank, except on the
     // first visible row, so each run reads as one merged cell.
     void setGroupField(const QString& fieldName) { m_groupField = fieldName; }
+    // The column named fieldName is no field of the dataset: its cells show what `text`
+    // gives for their row, left-aligned, read-only, coloured by the colour rule like any
+    // other cell. Its owner computes what it shows; the model asks only as views paint.
+    void setColumnText(const QString& fieldName, ColumnText text);
+    // What such columns show has changed: views repaint them.
+    void columnTextsChanged();
 
     // The view tells the model which row is at its top, for rules tied to screen position.
     void setFirstVisibleRow(int row) { m_firstVisibleRow = row; }
@@ -92,12 +101,15 @@ private:
     void rowChanged(int row);
     CellColors colorsFor(int row, int column) const;
     bool sameGroupValue(int row, int otherRow) const;
+    const ColumnText* columnText(int column) const;
+    QVariant computedData(int row, int column, const ColumnText& text, int role) const;
 
     QPointer<DataSource> m_source;
     QList<GridColumn> m_columns;
     CellColorsRule m_cellColors;
     TitleRule m_titleRule;
     QString m_groupField;
+    QHash<QString, ColumnText> m_columnTexts; // by case-folded field name
     bool m_readOnly = true;
     bool m_lastWriteRefused = false;
     int m_firstVisibleRow = 0;

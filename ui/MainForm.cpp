@@ -159,6 +159,9 @@ void TMainForm::buildGrids()
                                          model.value(row, u"ZeroDate1"_s), m_clock.now().date(),
                                          colors);
         });
+    summary->setColumnText(GridRules::ForecastColumn, [this](const DataGridModel& model, int row) {
+        return m_forecasts.sentence(model.value(row, u"System"_s).toString());
+    });
     auto* summaryLayout = new QVBoxLayout(summaryPage);
     summaryLayout->setContentsMargins(0, 0, 0, 0);
     summaryLayout->setSpacing(0);
@@ -280,6 +283,7 @@ void TMainForm::FormCreate()
         ArmTimerCheck();
         ArmTimerLoadSpace();
         PagesFreeSpace->setCurrentIndex(PageChart);
+        refreshForecasts();
     } catch (const std::exception& e) {
         if (!m_directories)
             m_engineStartError = ErrorReport::messageOf(e);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/EngineHost.h"
+#include "engine/ForecastBook.h"
 
 #include <QMainWindow>
 #include <QPrinter>
@@ -69,6 +70,7 @@ public:
     void addSystem(const QString& name) override;
     void refreshSummaryChart() override;
     void showSystemHistory(const QString& system) override;
+    void refreshForecasts() override;
     void showMessage(const QString& text) override;
     void showError(const QString& caption, const QString& text) override;
     void holdTimers() override;
@@ -79,6 +81,8 @@ public:
 
     QString statusPanelText(int panel) const;
     bool debugMode() const { return m_debugMode; }
+    // Every system's forecast, as of startup or the latest snapshot.
+    const ForecastBook& forecasts() const { return m_forecasts; }
 
     enum Page { PageChart = 0, PageSummary = 1, PageHistory = 2, PageSystemHistory = 3 };
 
@@ -175,6 +179,7 @@ private:
     bool m_dailyTimerHeld = false;
     std::unique_ptr<dvChartFreeSpaceSummary> SummaryChartView;
     std::unique_ptr<dvChartSysHistory> HistoryChartView;
+    ForecastBook m_forecasts;
     int m_busyDepth = 0;
     bool m_debugMode = false;
 

@@ -47,6 +47,8 @@ QList<GridColumn> summaryColumns()
         {u"CumUsedMB"_s, 10, u"Used TD"_s, u"Summary"_s},
         {u"AvgDailyMB"_s, 14, u"Avg Daily MB"_s, u"Summary"_s},
         {u"ZeroDate1"_s, 14, u"Date Disk Full"_s, u"Prediction"_s},
+        // Not a field: the window supplies each row's forecast sentence.
+        {ForecastColumn, 18, u"Forecast"_s, {}},
     };
 }
 

@@ -10,6 +10,9 @@
 // the painted row's values, so each rule can be checked on its own.
 namespace GridRules {
 
+// The summary grid's columns end with the forecast, which is no field of the Systems table:
+// the grid's owner gives its text (DataGridModel::setColumnText).
+inline const QString ForecastColumn = QStringLiteral("Forecast");
 QList<GridColumn> summaryColumns();
 QList<GridColumn> historyColumns();
 QList<GridColumn> systemsColumns();

@@ -98,6 +98,8 @@ private Q_SLOTS:
                  (QVariantList{20480.0, 10000.0, 10480.0, 1700.0, 170.0, 48.83, 51.17, RunDay,
                                RunClock, DateTimeValue::fromDate(QDate(2007, 5, 9))}));
         QCOMPARE(engine.AlertCount, 1);
+        // No history was written, so the forecasts stand as they were.
+        QVERIFY(!f.host.calls.contains(u"refreshForecasts"_s));
         QCOMPARE(engine.AlertLines.value(0), QString());
         QCOMPARE(engine.AlertLines.value(1), u"FS1 : Free Space (MB) down to 10000"_s);
         QVERIFY(engine.AlertLines.size() >= 10000);
@@ -398,7 +400,8 @@ private Q_SLOTS:
         QCOMPARE(f.host.calls,
                  (QStringList{u"busy"_s, u"summaryPage"_s, u"startProgress 5"_s, u"holdGrids"_s,
                               u"repaintHistoryGrid"_s, u"refreshSummaryChart"_s, u"hideProgress"_s,
-                              u"releaseGrids"_s, u"showSystemHistory E"_s, u"idle"_s}));
+                              u"releaseGrids"_s, u"refreshForecasts"_s, u"showSystemHistory E"_s,
+                              u"idle"_s}));
         QCOMPARE(f.host.progressPosition, 5);
     }
 

@@ -87,6 +87,8 @@ public:
         calls << u"showSystemHistory "_s + system;
     }
 
+    void refreshForecasts() override { calls << u"refreshForecasts"_s; }
+
     void showMessage(const QString& text) override { calls << u"message "_s + text; }
     void showError(const QString& caption, const QString& text) override
     {

@@ -63,6 +63,12 @@ private Q_SLOTS:
             << u"ZeroDate1"_s << QVariant(95.0) << daysFromToday(3) << White << Black << false;
         QTest::newRow("other cells of that row stay yellow on red")
             << u"InitialDate"_s << QVariant(95.0) << daysFromToday(3) << Yellow << Red << false;
+        QTest::newRow("the forecast follows its row's colours")
+            << GridRules::ForecastColumn << QVariant(95.0) << daysFromToday(3) << Yellow << Red
+            << false;
+        QTest::newRow("the forecast is neither bold nor marked as a near date")
+            << GridRules::ForecastColumn << QVariant(10.0) << daysFromToday(3) << Black << White
+            << false;
     }
     void summaryColours()
     {
@@ -77,6 +83,22 @@ private Q_SLOTS:
         QCOMPARE(colors.font, font);
         QCOMPARE(colors.brush, brush);
         QCOMPARE(colors.bold, bold);
+    }
+
+    void summaryColumnsEndWithTheForecast()
+    {
+        const QList<GridColumn> columns = GridRules::summaryColumns();
+        QCOMPARE(columns.size(), 13);
+        QCOMPARE(columns[11].fieldName, u"ZeroDate1"_s);
+        QCOMPARE(columns[11].title, u"Date Disk Full"_s);
+        QCOMPARE(columns[12].fieldName, GridRules::ForecastColumn);
+        QCOMPARE(columns[12].title, u"Forecast"_s);
+        // No group heading: its title fills both title lines, and "Prediction" stays over
+        // the classic date alone.
+        QCOMPARE(columns[12].groupHeading, QString());
+        Qt::Alignment alignment = Qt::AlignLeft;
+        GridRules::summaryTitleAlignment(GridRules::ForecastColumn, alignment);
+        QCOMPARE(alignment, Qt::AlignLeft);
     }
 
     void historyColours_data()

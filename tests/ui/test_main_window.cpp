@@ -294,7 +294,7 @@ private Q_SLOTS:
                                         QAbstractItemModelTester::FailureReportingMode::QtTest);
         QAbstractItemModel* m = grid->model();
         QCOMPARE(m->rowCount(), 3);
-        QCOMPARE(m->columnCount(), 12);
+        QCOMPARE(m->columnCount(), 13); // the twelve stored columns, then the forecast
         auto font = [m](int row, int column) {
             return m->data(m->index(row, column), Qt::ForegroundRole).value<QColor>();
         };

@@ -1,0 +1,249 @@
+#include "engine/ForecastMath.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <numbers>
+
+namespace ForecastMath {
+
+namespace {
+
+double square(double x)
+{
+    return x * x;
+}
+
+// Variance of the median of n readings with transient noise of the given variance.
+double medianVariance(double transientVariance, size_t n)
+{
+    return n > 0 ? std::numbers::pi / 2 * transientVariance / static_cast<double>(n) : 0.0;
+}
+
+} // namespace
+
+double median(std::vector<double> values)
+{
+    if (values.empty())
+        return std::numeric_limits<double>::quiet_NaN();
+    const auto middle = values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2);
+    std::nth_element(values.begin(), middle, values.end());
+    if (values.size() % 2 == 1)
+        return *middle;
+    const double upper = *middle;
+    const double lower = *std::max_element(values.begin(), middle);
+    return (lower + upper) / 2;
+}
+
+double robustScale(const std::vector<double>& values)
+{
+    if (values.size() < 2)
+        return 0;
+    const double centre = median(values);
+    std::vector<double> deviations;
+    deviations.reserve(values.size());
+    for (double v : values)
+        deviations.push_back(std::abs(v - centre));
+    return 1.4826 * median(std::move(deviations));
+}
+
+double spreadAroundMedian(const std::vector<double>& values)
+{
+    if (values.size() < 2)
+        return 0;
+    const double centre = median(values);
+    double sum = 0;
+    for (double v : values)
+        sum += square(v - centre);
+    return std::sqrt(sum / static_cast<double>(values.size() - 1));
+}
+
+double walkShare(int gap, int count)
+{
+    if (count < 2 || gap < 1)
+        return 0;
+    // Differences over `gap` steps starting k steps apart share gap - k steps; spread around
+    // their mean keeps n / (n - 1) * (gap - variance of that mean).
+    const double n = count;
+    double shared = n * gap;
+    for (int k = 1; k < std::min(gap, count); ++k)
+        shared += 2.0 * (n - k) * (gap - k);
+    return n / (n - 1) * (gap - shared / (n * n));
+}
+
+Noise estimateNoise(const std::vector<Sample>& samples, int longestGapDays)
+{
+    std::vector<std::vector<double>> byGap(static_cast<size_t>(std::max(longestGapDays, 0)) + 1);
+    for (size_t i = 0; i < samples.size(); ++i)
+        for (size_t j = i + 1; j < samples.size(); ++j) {
+            const long days = std::lround(samples[j].at - samples[i].at);
+            if (days > longestGapDays)
+                break;
+            if (days >= 1)
+                byGap[static_cast<size_t>(days)].push_back(samples[j].takenMB - samples[i].takenMB);
+        }
+    // variance(gap) = 2 * transient^2 + walk^2 * share(gap), each gap weighing by its count.
+    double sn = 0, sx = 0, sv = 0, sxx = 0, sxv = 0;
+    for (size_t gap = 1; gap < byGap.size(); ++gap) {
+        const std::vector<double>& d = byGap[gap];
+        if (d.size() < 3)
+            continue;
+        const double n = static_cast<double>(d.size());
+        const double x = walkShare(static_cast<int>(gap), static_cast<int>(d.size()));
+        const double v = square(spreadAroundMedian(d));
+        sn += n;
+        sx += n * x;
+        sv += n * v;
+        sxx += n * x * x;
+        sxv += n * x * v;
+    }
+    Noise noise;
+    if (sn == 0)
+        return noise;
+    const double det = sn * sxx - sx * sx;
+    double walk = det > 1e-9 * sn * sxx ? (sn * sxv - sx * sv) / det : 0.0;
+    double constant = (sv - walk * sx) / sn;
+    if (walk < 0) {
+        walk = 0;
+        constant = sv / sn;
+    } else if (constant < 0) {
+        constant = 0;
+        walk = sxv / sxx;
+    }
+    noise.walkMBPerSqrtDay = std::sqrt(walk);
+    noise.transientMB = std::sqrt(constant / 2);
+    return noise;
+}
+
+double transientAroundTrend(const std::vector<double>& residuals, const Noise& noise,
+                            double spanDays)
+{
+    const double unexplained =
+        square(robustScale(residuals)) - square(noise.walkMBPerSqrtDay) * spanDays / 15;
+    return std::max(noise.transientMB, std::sqrt(std::max(0.0, unexplained)));
+}
+
+Trend resistantTrend(const std::vector<Sample>& samples, const Noise& noise)
+{
+    Trend trend;
+    if (samples.size() < 2)
+        return trend;
+    const double first = samples.front().at;
+    const double last = samples.back().at;
+    const double span = last - first;
+    constexpr double Week = 7;
+    // A few hours of slack, so a daily snapshot taken a little late still counts as its day.
+    const double part = span >= 3 * Week ? Week * std::floor(span / 3 / Week) - 0.25 : span / 3;
+    std::vector<double> oldAt, oldTaken, newAt, newTaken;
+    for (const Sample& s : samples) {
+        if (s.at <= first + part) {
+            oldAt.push_back(s.at);
+            oldTaken.push_back(s.takenMB);
+        }
+        if (s.at >= last - part) {
+            newAt.push_back(s.at);
+            newTaken.push_back(s.takenMB);
+        }
+    }
+    const double oldMoment = median(oldAt);
+    const double newMoment = median(newAt);
+    const double apart = newMoment - oldMoment;
+    if (!(apart > 0))
+        return trend;
+    trend.middle = (oldMoment + newMoment) / 2;
+    trend.slope = (median(newTaken) - median(oldTaken)) / apart;
+    const double transient = square(noise.transientMB);
+    trend.slopeSE = std::sqrt(square(noise.walkMBPerSqrtDay) * apart +
+                              medianVariance(transient, oldTaken.size()) +
+                              medianVariance(transient, newTaken.size())) /
+                    apart;
+    return trend;
+}
+
+double levelAt(const std::vector<Sample>& samples, double rate, double at, double since,
+               int atLeast)
+{
+    std::vector<double> levels;
+    for (size_t i = samples.size(); i-- > 0;) {
+        if (samples[i].at < since && static_cast<int>(levels.size()) >= atLeast)
+            break;
+        levels.push_back(samples[i].takenMB + rate * (at - samples[i].at));
+    }
+    return median(std::move(levels));
+}
+
+double Projection::deviation(double days) const
+{
+    return std::sqrt(square(days * rateSE) + days * square(noise.walkMBPerSqrtDay) +
+                     1.5 * square(noise.transientMB));
+}
+
+double Projection::earlyDeviation(double days) const
+{
+    // A pace that walks by paceRise a day moves the path by paceRise * h^3 / 3 over h days.
+    return std::sqrt(square(deviation(days)) + paceRise * days * days * days / 3);
+}
+
+double firstReached(const std::function<bool(double)>& reached, double from, double limit)
+{
+    if (reached(from))
+        return from;
+    double before = from;
+    double h = from;
+    while (h < limit) {
+        before = h;
+        h = std::min(limit, std::max(h * 1.05, h + 0.25));
+        if (reached(h))
+            break;
+    }
+    if (!reached(h))
+        return limit;
+    for (int i = 0; i < 60 && h - before > 1.0 / 1440; ++i) {
+        const double mid = (before + h) / 2;
+        (reached(mid) ? h : before) = mid;
+    }
+    return h;
+}
+
+Crossing crossingDays(const Projection& p, double z, double limitDays)
+{
+    Crossing c;
+    if (p.headroomMB <= 0 || !(p.rate > 0))
+        return c;
+    const double aim = p.headroomMB - p.noise.transientMB;
+    c.expected = firstReached([&](double h) { return p.rate * h >= aim; }, 0, limitDays);
+    c.low =
+        firstReached([&](double h) { return p.rate * h + z * p.earlyDeviation(h) >= p.headroomMB; },
+                     0, limitDays);
+    c.high = firstReached([&](double h) { return p.rate * h - z * p.deviation(h) >= p.headroomMB; },
+                          c.expected, limitDays);
+    c.low = std::min(c.low, c.expected);
+    return c;
+}
+
+double twoSidedZ(double share)
+{
+    // Bisection on the normal distribution: exact enough and plainly right.
+    const double tail = (1 - share) / 2;
+    double lo = 0;
+    double hi = 10;
+    for (int i = 0; i < 100; ++i) {
+        const double mid = (lo + hi) / 2;
+        if (0.5 * std::erfc(mid / std::numbers::sqrt2) > tail)
+            lo = mid;
+        else
+            hi = mid;
+    }
+    return (lo + hi) / 2;
+}
+
+double twoSidedT(double share, double degreesOfFreedom)
+{
+    const double z = twoSidedZ(share);
+    const double z3 = z * z * z;
+    const double z5 = z3 * z * z;
+    const double v = degreesOfFreedom;
+    return z + (z3 + z) / (4 * v) + (5 * z5 + 16 * z3 + 3 * z) / (96 * v * v);
+}
+
+} // namespace ForecastMath

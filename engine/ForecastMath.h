@@ -1,0 +1,105 @@
+#pragma once
+
+#include <functional>
+#include <vector>
+
+// The arithmetic of the full-date forecast, in small pure functions. Times are date-time
+// values (days, time of day as the fraction); figures are megabytes of space taken.
+namespace ForecastMath {
+
+struct Sample {
+    double at = 0;
+    double takenMB = 0;
+};
+
+// The middle value (the mean of the two middle ones for an even count); NaN when empty.
+double median(std::vector<double> values);
+
+// A spread that a few wild values cannot move: the median absolute deviation from the
+// median, scaled by 1.4826 so that it estimates the standard deviation of normal noise.
+// 0 for fewer than two values.
+double robustScale(const std::vector<double>& values);
+
+// The root-mean-square deviation from the median; 0 for fewer than two values.
+double spreadAroundMedian(const std::vector<double>& values);
+
+// The two kinds of noise around the trend. Transient noise (temporary files, a log that
+// grows and is rotated) comes and goes; walk noise (a day that used more or less than
+// usual) stays, so its spread grows with the square root of time.
+struct Noise {
+    double transientMB = 0;      // standard deviation of a reading around the path
+    double walkMBPerSqrtDay = 0; // standard deviation of the path after one day
+};
+
+// How much of a walk's variance per step the spread of `count` differences over `gap` steps
+// keeps once they are measured from their own mean (neighbouring differences overlap, so
+// their mean wanders with the walk). Close to `gap` for a long run, less for a short one.
+double walkShare(int gap, int count);
+
+// Tells the two kinds apart by how the spread of differences between samples grows with
+// the whole days between them (1 to longestGapDays): transient noise adds the same to every
+// gap, walk noise adds in proportion to it. A weighted least-squares line through those
+// spreads, neither part allowed below 0. The samples are in time order.
+Noise estimateNoise(const std::vector<Sample>& samples, int longestGapDays);
+
+// Transient noise that the day-to-day gaps cannot see, such as a weekly saw-tooth, still
+// spreads the samples around the trend line: what of that spread the walk does not explain
+// (a walk strays from a line fitted over spanDays by walk^2 * spanDays / 15 on average)
+// counts as transient too. Returns the larger transient noise.
+double transientAroundTrend(const std::vector<double>& residuals, const Noise& noise,
+                            double spanDays);
+
+// The trend from the medians of the oldest and the newest part of the samples (a resistant
+// line): the rise between them counts bursts as the growth they are, and a single odd
+// reading moves neither median. Each part spans whole weeks when there are three weeks or
+// more, so a weekly rhythm weighs the same in both.
+struct Trend {
+    double slope = 0;   // MB a day
+    double slopeSE = 0; // its standard error under the noise
+    double middle = 0;  // the moment between the two medians
+};
+Trend resistantTrend(const std::vector<Sample>& samples, const Noise& noise);
+
+// Where the trend stands at `at`: the median of what the samples since `since` say once
+// moved along `rate` to it, and at least the newest `atLeast` of them. Taken over a week it
+// sees through a weekly rhythm; one odd latest reading does not set it.
+double levelAt(const std::vector<Sample>& samples, double rate, double at, double since,
+               int atLeast);
+
+// The growth ahead: rate * h over h days, and how far from it the path may be: the rate's
+// uncertainty, the walk and the transient noise of the day itself and of the level.
+// paceRise widens the early side only: how much a day the pace itself could pick up, as a
+// variance of the rate (MB a day, squared, per day).
+struct Projection {
+    double headroomMB = 0;
+    double rate = 0;
+    double rateSE = 0;
+    double paceRise = 0;
+    Noise noise;
+
+    double deviation(double days) const;
+    double earlyDeviation(double days) const;
+};
+
+// Days until the projection uses up its headroom: expected where the trend line aimed one
+// transient deviation early gets there (a disk fills at its fullest moment, not its
+// average one), low and high where the band of z deviations does.
+struct Crossing {
+    double expected = 0;
+    double low = 0;
+    double high = 0;
+};
+Crossing crossingDays(const Projection& projection, double z, double limitDays);
+
+// The first h in [from, limit] at which reached(h) holds, to within a minute, for a test
+// that keeps holding once it does; limit when it never does.
+double firstReached(const std::function<bool(double)>& reached, double from, double limit);
+
+// The standard normal quantile for a two-sided range holding the given share (0.8 -> 1.2816).
+double twoSidedZ(double share);
+
+// The same for Student's t with the given degrees of freedom (Cornish-Fisher expansion,
+// within 2.5 % of the exact quantile from two degrees of freedom up, closer beyond).
+double twoSidedT(double share, double degreesOfFreedom);
+
+} // namespace ForecastMath

@@ -1,0 +1,153 @@
+#include "cli/ForecastCommand.h"
+#include "support/CapturedStream.h"
+#include "support/HistoryRows.h"
+#include "support/TestDatabase.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTest>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+const QDate First(2007, 1, 1);
+
+struct Result {
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+Result run(const QStringList& arguments)
+{
+    CapturedStream out;
+    CapturedStream err;
+    Result r;
+    r.status = runForecastCommand(arguments, out.file(), err.file());
+    r.out = out.text();
+    r.err = err.text();
+    return r;
+}
+
+// Web fills: day 59 (1 March 2007) holds 60,000 of 100,000 MB and adds 1,000 a day, so it
+// is full on 10 April. Without noise the range ends there too; it begins on 5 April because
+// the early end allows the pace to pick up. Idle does not fill; New has no history.
+struct Fixture {
+    TestDatabase db{
+        {{u"Web"_s, u"/web"_s, {}}, {u"Idle"_s, u"/idle"_s, {}}, {u"New"_s, u"/new"_s, {}}}};
+    Fixture()
+    {
+        addDailyHistory(db.path(), u"Web"_s, First, 60, [](int d) { return 1000.0 * (d + 1); });
+        addDailyHistory(db.path(), u"Idle"_s, First, 60, [](int) { return 500.0; });
+    }
+};
+
+QJsonArray parsed(const QString& text)
+{
+    QJsonParseError error;
+    const QJsonDocument doc = QJsonDocument::fromJson(text.toUtf8(), &error);
+    if (error.error != QJsonParseError::NoError || !doc.isArray())
+        qWarning("not a JSON array: %s", qPrintable(error.errorString()));
+    return doc.array();
+}
+
+} // namespace
+
+class TestForecastCommand : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void textHasOneLinePerSystem()
+    {
+        Fixture f;
+        const Result r = run({f.db.path()});
+        QCOMPARE(r.status, 0);
+        QCOMPARE(r.err, QString());
+        QCOMPARE(r.out, u"Idle  not filling\n"
+                        u"New   not enough history\n"
+                        u"Web   filling             2007-04-10  2007-04-05..2007-04-10\n"_s);
+    }
+
+    void jsonHasEveryKey()
+    {
+        Fixture f;
+        const Result r = run({u"--json"_s, f.db.path()});
+        QCOMPARE(r.status, 0);
+        const QJsonArray a = parsed(r.out);
+        QCOMPARE(a.size(), 3);
+        const QStringList keys{u"days_left"_s, u"full_date"_s, u"high_date"_s,
+                               u"low_date"_s,  u"state"_s,     u"system"_s};
+        for (const QJsonValue& v : a)
+            QCOMPARE(v.toObject().keys(), keys);
+
+        const QJsonObject idle = a[0].toObject();
+        QCOMPARE(idle[u"system"_s].toString(), u"Idle"_s);
+        QCOMPARE(idle[u"state"_s].toString(), u"not filling"_s);
+        for (const QString& key : {u"full_date"_s, u"low_date"_s, u"high_date"_s, u"days_left"_s})
+            QVERIFY2(idle[key].isNull(), qPrintable(key));
+        QCOMPARE(a[1].toObject()[u"state"_s].toString(), u"not enough history"_s);
+
+        const QJsonObject web = a[2].toObject();
+        QCOMPARE(web[u"state"_s].toString(), u"filling"_s);
+        QCOMPARE(web[u"full_date"_s].toString(), u"2007-04-10"_s);
+        QCOMPARE(web[u"low_date"_s].toString(), u"2007-04-05"_s);
+        QCOMPARE(web[u"high_date"_s].toString(), u"2007-04-10"_s);
+        // From the last snapshot, 1 March.
+        QCOMPARE(web[u"days_left"_s].toInt(-1), 40);
+    }
+
+    void oneSystemFoundWithoutCase()
+    {
+        Fixture f;
+        const Result r = run({u"--system"_s, u"wEb"_s, u"--json"_s, f.db.path()});
+        QCOMPARE(r.status, 0);
+        const QJsonArray a = parsed(r.out);
+        QCOMPARE(a.size(), 1);
+        QCOMPARE(a[0].toObject()[u"system"_s].toString(), u"Web"_s);
+    }
+
+    void failures_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("unknown system")
+            << QStringList{u"--system"_s, u"Mail"_s, u"DB"_s} << u"Unknown system \"Mail\""_s;
+        QTest::newRow("missing database")
+            << QStringList{u"MISSING"_s} << u"the file does not exist"_s;
+        QTest::newRow("a system name missing") << QStringList{u"--system"_s} << u"usage:"_s;
+        QTest::newRow("an unknown option") << QStringList{u"--csv"_s, u"DB"_s} << u"usage:"_s;
+        QTest::newRow("two databases") << QStringList{u"DB"_s, u"DB"_s} << u"usage:"_s;
+    }
+    void failures()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, reason);
+        Fixture f;
+        for (QString& a : arguments) {
+            if (a == u"DB")
+                a = f.db.path();
+            else if (a == u"MISSING")
+                a = f.db.dir() + u"/none.db"_s;
+        }
+        const Result r = run(arguments);
+        QCOMPARE(r.status, 2);
+        QCOMPARE(r.out, QString());
+        QVERIFY2(r.err.contains(reason), qPrintable(r.err));
+    }
+
+    void theCommandLineToolRunsIt()
+    {
+        Fixture f;
+        QProcess cli;
+        cli.start(QStringLiteral(VARDOMETER_CLI),
+                  {u"forecast"_s, u"--system"_s, u"Web"_s, f.db.path()});
+        QVERIFY(cli.waitForFinished(30'000));
+        QCOMPARE(cli.exitCode(), 0);
+        QVERIFY(QString::fromLocal8Bit(cli.readAllStandardOutput()).startsWith(u"Web  filling"_s));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestForecastCommand)
+#include "test_forecast_command.moc"

@@ -1,0 +1,120 @@
+#include "data/DateTimeValue.h"
+#include "data/DbConnection.h"
+#include "data/Errors.h"
+#include "engine/ForecastBook.h"
+#include "support/HistoryRows.h"
+#include "support/TestDatabase.h"
+
+#include <QTest>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+const QDate First(2007, 1, 1);
+
+// Web fills (1,000 MB a day, 200 days), Idle does not, New has no history, and Gone has
+// history but is no longer a system.
+struct Fixture {
+    TestDatabase file{
+        {{u"Web"_s, u"/web"_s, {}}, {u"Idle"_s, u"/idle"_s, {}}, {u"New"_s, u"/new"_s, {}}}};
+    DbConnection db{u"TestForecastBook"_s};
+
+    Fixture()
+    {
+        addDailyHistory(
+            file.path(), u"Web"_s, First, 200, [](int d) { return 50'000 + 1000.0 * d; }, 400'000);
+        addDailyHistory(file.path(), u"Idle"_s, First, 60, [](int d) { return 500.0 + d % 3; });
+        addDailyHistory(file.path(), u"Gone"_s, First, 60, [](int d) { return 1000.0 * d; });
+        db.setFileName(file.path());
+        db.open();
+    }
+};
+
+} // namespace
+
+class TestForecastBook : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void readsOnlyTheNewestWeeksInOrder()
+    {
+        Fixture f;
+        const QList<HistoryPoint> h = ForecastReader::recentHistory(f.db, u"Web"_s);
+        // Days 142 to 199: the window of 56 days before the newest, and a day more.
+        QCOMPARE(h.size(), 58);
+        QCOMPARE(h.front().date, DateTimeValue::fromDate(First) + 142);
+        QCOMPARE(h.back().date, DateTimeValue::fromDate(First) + 199);
+        for (qsizetype i = 1; i < h.size(); ++i)
+            QVERIFY(h[i - 1].date < h[i].date);
+        QCOMPARE(h.back().freeMB, 400'000.0 - 249'000);
+        QCOMPARE(h.back().totalMB, 400'000.0);
+    }
+
+    void namesCompareWithoutCase()
+    {
+        Fixture f;
+        QCOMPARE(ForecastReader::recentHistory(f.db, u"wEB"_s).size(), 58);
+        QVERIFY(ForecastReader::recentHistory(f.db, u"Nobody"_s).isEmpty());
+    }
+
+    void rowsWithoutFiguresAreLeftOut()
+    {
+        Fixture f;
+        const double day = DateTimeValue::fromDate(First) + 10;
+        f.db.exec(u"INSERT INTO FreeSpaceHistory (System, Date, Time, FreeMB, TotalMB) VALUES "
+                  u"('Odd', ?, NULL, 10, 100), ('Odd', ?, 0.5, NULL, 100), "
+                  u"('Odd', ?, 0.6, 10, NULL), ('Odd', NULL, 0.7, 10, 100)"_s,
+                  {day, day, day});
+        const QList<HistoryPoint> h = ForecastReader::recentHistory(f.db, u"Odd"_s);
+        QCOMPARE(h.size(), 1);
+        QCOMPARE(h.front().time, 0.0); // an empty time is midnight
+    }
+
+    void bookHoldsEverySystemByName()
+    {
+        Fixture f;
+        ForecastBook book;
+        book.recomputeAll(f.db);
+        QStringList names;
+        for (const ForecastBook::Entry& e : book.entries())
+            names << e.system;
+        QCOMPARE(names, (QStringList{u"Idle"_s, u"New"_s, u"Web"_s}));
+
+        QCOMPARE(book.find(u"WEB"_s)->state, ForecastState::Filling);
+        // Day 199 holds 249,000 of 400,000 MB at 1,000 a day.
+        QCOMPARE(book.find(u"Web"_s)->daysLeft, 151);
+        QCOMPARE(book.find(u"idle"_s)->state, ForecastState::NotFilling);
+        QCOMPARE(book.find(u"New"_s)->state, ForecastState::NotEnoughHistory);
+        QVERIFY(!book.find(u"Gone"_s));
+        QCOMPARE(book.sentence(u"web"_s), Forecast::sentence(*book.find(u"Web"_s)));
+        QCOMPARE(book.sentence(u"Renamed"_s), u"not enough history"_s);
+    }
+
+    void recomputingOneSystem()
+    {
+        Fixture f;
+        ForecastBook book;
+        book.recomputeAll(f.db);
+        addDailyHistory(f.file.path(), u"New"_s, First, 10, [](int d) { return 1000.0 * d; });
+        book.recompute(f.db, u"new"_s);
+        QCOMPARE(book.entries().size(), 3);
+        QCOMPARE(book.find(u"New"_s)->state, ForecastState::Filling);
+        book.recompute(f.db, u"Gone"_s);
+        QCOMPARE(book.entries().size(), 4);
+        QCOMPARE(book.entries().back().system, u"Gone"_s);
+    }
+
+    void aFailedReadKeepsTheBook()
+    {
+        Fixture f;
+        ForecastBook book;
+        book.recomputeAll(f.db);
+        f.db.exec(u"DROP TABLE FreeSpaceHistory"_s);
+        QVERIFY_THROWS_EXCEPTION(DatabaseError, book.recomputeAll(f.db));
+        QCOMPARE(book.entries().size(), 3);
+        QCOMPARE(book.find(u"Web"_s)->state, ForecastState::Filling);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestForecastBook)
+#include "test_forecast_book.moc"

@@ -1,0 +1,333 @@
+#include "engine/ForecastMath.h"
+
+#include <QTest>
+
+#include <cmath>
+#include <numbers>
+#include <random>
+
+using namespace ForecastMath;
+
+namespace {
+
+std::vector<Sample> line(int days, double start, double perDay)
+{
+    std::vector<Sample> samples;
+    for (int d = 0; d < days; ++d)
+        samples.push_back({1000.0 + d, start + perDay * d});
+    return samples;
+}
+
+// A walk of the given step spread plus readings off it by the given transient spread.
+std::vector<Sample> noisy(int days, double walk, double transient, unsigned seed)
+{
+    std::mt19937_64 random(seed);
+    std::normal_distribution<double> normal(0, 1);
+    std::vector<Sample> samples;
+    double path = 0;
+    for (int d = 0; d < days; ++d) {
+        path += 10 + walk * normal(random);
+        samples.push_back({1000.0 + d, path + transient * normal(random)});
+    }
+    return samples;
+}
+
+} // namespace
+
+class TestForecastMath : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void median_data()
+    {
+        QTest::addColumn<std::vector<double>>("values");
+        QTest::addColumn<double>("expected");
+        QTest::newRow("odd count, unsorted") << std::vector<double>{5, 1, 3} << 3.0;
+        QTest::newRow("even count takes the mean of the middle two")
+            << std::vector<double>{4, 1, 3, 2} << 2.5;
+        QTest::newRow("one value") << std::vector<double>{7} << 7.0;
+        QTest::newRow("a wild value does not move it")
+            << std::vector<double>{1, 2, 3, 4, 1e12} << 3.0;
+    }
+    void median()
+    {
+        QFETCH(std::vector<double>, values);
+        QFETCH(double, expected);
+        QCOMPARE(ForecastMath::median(values), expected);
+    }
+    void medianOfNothingIsNaN() { QVERIFY(std::isnan(ForecastMath::median({}))); }
+
+    void spreads_data()
+    {
+        QTest::addColumn<std::vector<double>>("values");
+        QTest::addColumn<double>("robust");
+        QTest::addColumn<double>("aroundMedian");
+        QTest::newRow("constant values have none") << std::vector<double>{3, 3, 3} << 0.0 << 0.0;
+        QTest::newRow("one value has none") << std::vector<double>{3} << 0.0 << 0.0;
+        QTest::newRow("two values") << std::vector<double>{1, 3} << 1.4826 << std::sqrt(2.0);
+        // |x - 3| = 2, 1, 0, 1, 997: the robust scale sees the typical 1, the other all of it.
+        QTest::newRow("one wild value moves only the plain spread")
+            << std::vector<double>{1, 2, 3, 4, 1000} << 1.4826
+            << std::sqrt((4 + 1 + 0 + 1 + 997.0 * 997) / 4);
+    }
+    void spreads()
+    {
+        QFETCH(std::vector<double>, values);
+        QFETCH(double, robust);
+        QFETCH(double, aroundMedian);
+        QCOMPARE(robustScale(values), robust);
+        QCOMPARE(spreadAroundMedian(values), aroundMedian);
+    }
+
+    void walkShare_data()
+    {
+        QTest::addColumn<int>("gap");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<double>("expected");
+        QTest::newRow("one-step differences keep the whole step") << 1 << 50 << 1.0;
+        // 3 differences over 2 steps: shared = 3 * 2 + 2 * (2 * 1) = 10; 3/2 * (2 - 10/9).
+        QTest::newRow("overlapping differences of a short run") << 2 << 3 << 4.0 / 3;
+        QTest::newRow("a single difference says nothing") << 3 << 1 << 0.0;
+        QTest::newRow("no gap") << 0 << 10 << 0.0;
+    }
+    void walkShare()
+    {
+        QFETCH(int, gap);
+        QFETCH(int, count);
+        QFETCH(double, expected);
+        QCOMPARE(ForecastMath::walkShare(gap, count), expected);
+    }
+    void walkShareApproachesTheGapForLongRuns()
+    {
+        QVERIFY(std::abs(ForecastMath::walkShare(7, 100'000) - 7) < 0.01);
+        QVERIFY(ForecastMath::walkShare(7, 20) < 7);
+    }
+
+    void noiseIsToldApart_data()
+    {
+        QTest::addColumn<double>("walk");
+        QTest::addColumn<double>("transient");
+        QTest::newRow("walk only") << 4.0 << 0.0;
+        QTest::newRow("transient only") << 0.0 << 6.0;
+        QTest::newRow("both") << 3.0 << 5.0;
+    }
+    void noiseIsToldApart()
+    {
+        QFETCH(double, walk);
+        QFETCH(double, transient);
+        const Noise n = estimateNoise(noisy(3000, walk, transient, 42), 7);
+        // Long enough that each variance sits within a tenth of the larger one of the truth.
+        const double scale = std::max(walk * walk, transient * transient);
+        QVERIFY2(std::abs(n.walkMBPerSqrtDay * n.walkMBPerSqrtDay - walk * walk) < 0.1 * scale,
+                 qPrintable(QString::number(n.walkMBPerSqrtDay)));
+        QVERIFY2(std::abs(n.transientMB * n.transientMB - transient * transient) < 0.1 * scale,
+                 qPrintable(QString::number(n.transientMB)));
+    }
+    void aStraightLineHasNoNoise()
+    {
+        const Noise n = estimateNoise(line(30, 500, 12.5), 7);
+        QCOMPARE(n.walkMBPerSqrtDay, 0.0);
+        QCOMPARE(n.transientMB, 0.0);
+    }
+
+    void transientAroundTrend_data()
+    {
+        QTest::addColumn<double>("walk");
+        QTest::addColumn<double>("transient");
+        QTest::addColumn<double>("expected");
+        // Residuals -2, -1, 0, 1, 2: a robust scale of 1.4826.
+        QTest::newRow("a rhythm the gaps missed counts") << 0.0 << 0.5 << 1.4826;
+        QTest::newRow("what the walk explains does not") << 1.0 << 0.5 << 0.5;
+        QTest::newRow("never less than the gaps said") << 0.0 << 3.0 << 3.0;
+    }
+    void transientAroundTrend()
+    {
+        QFETCH(double, walk);
+        QFETCH(double, transient);
+        QFETCH(double, expected);
+        // Over 30 days a walk of 1 strays by 30 / 15 = 2 in variance, beyond 1.4826^2.
+        QCOMPARE(ForecastMath::transientAroundTrend({-2, -1, 0, 1, 2}, Noise{transient, walk}, 30),
+                 expected);
+    }
+
+    void resistantTrend_data()
+    {
+        QTest::addColumn<std::vector<Sample>>("samples");
+        QTest::addColumn<double>("slope");
+        QTest::newRow("a straight line") << line(30, 100, 5) << 5.0;
+        // Parts of days 0-6 and 23-29: a wild reading between them, and a high and a low one
+        // in the oldest part, leave both medians where they were.
+        std::vector<Sample> wild = line(30, 100, 5);
+        wild[15].takenMB += 1e9;
+        wild[0].takenMB += 1e6;
+        wild[6].takenMB -= 1e6;
+        QTest::newRow("wild readings move nothing") << wild << 5.0;
+        // Five weeks of 5 a day with logs of 0 to 60 cleared every seventh day: the oldest and
+        // newest week hold the same rhythm, four weeks apart.
+        std::vector<Sample> sawTooth = line(35, 100, 5);
+        for (size_t d = 0; d < sawTooth.size(); ++d)
+            sawTooth[d].takenMB += 10.0 * static_cast<double>(d % 7);
+        QTest::newRow("a weekly saw-tooth cancels out") << sawTooth << 5.0;
+        // 10 days flat, a burst of 100, 10 days flat: the burst is growth, 100 over the 14 days
+        // between the medians of days 0-6 (3) and 14-20 (17).
+        std::vector<Sample> burst = line(21, 100, 0);
+        for (size_t d = 10; d < burst.size(); ++d)
+            burst[d].takenMB += 100;
+        QTest::newRow("a burst counts as growth") << burst << 100.0 / 14;
+    }
+    void resistantTrend()
+    {
+        QFETCH(std::vector<Sample>, samples);
+        QFETCH(double, slope);
+        const Trend t = ForecastMath::resistantTrend(samples, Noise{});
+        QCOMPARE(t.slope, slope);
+        QCOMPARE(t.slopeSE, 0.0);
+    }
+    void slopeErrorFollowsTheNoise_data()
+    {
+        QTest::addColumn<int>("days");
+        QTest::addColumn<int>("partDays");
+        QTest::addColumn<double>("apart");
+        // 39 days: parts of one whole week, days 0-6 and 32-38, medians 32 days apart.
+        QTest::newRow("whole weeks") << 39 << 7 << 32.0;
+        // 13 days, too short for weeks: thirds of 4 days span, days 0-4 and 8-12.
+        QTest::newRow("thirds") << 13 << 5 << 8.0;
+    }
+    void slopeErrorFollowsTheNoise()
+    {
+        QFETCH(int, days);
+        QFETCH(int, partDays);
+        QFETCH(double, apart);
+        const std::vector<Sample> samples = line(days, 0, 1);
+        // A walk strays by walk^2 * apart between the two medians.
+        QCOMPARE(ForecastMath::resistantTrend(samples, Noise{0, 2}).slopeSE,
+                 std::sqrt(4 * apart) / apart);
+        // Each median of partDays readings errs by pi / 2 * transient^2 / partDays.
+        QCOMPARE(ForecastMath::resistantTrend(samples, Noise{3, 0}).slopeSE,
+                 std::sqrt(2 * std::numbers::pi / 2 * 9 / partDays) / apart);
+    }
+
+    void levelAt_data()
+    {
+        QTest::addColumn<std::vector<Sample>>("samples");
+        QTest::addColumn<double>("expected");
+        QTest::newRow("on the line") << line(20, 0, 10) << 190.0;
+        std::vector<Sample> odd = line(20, 0, 10);
+        odd.back().takenMB = 1e9;
+        QTest::newRow("one odd latest reading") << odd << 190.0;
+    }
+    void levelAt()
+    {
+        QFETCH(std::vector<Sample>, samples);
+        QFETCH(double, expected);
+        QCOMPARE(ForecastMath::levelAt(samples, 10, samples.back().at, samples.back().at - 7, 3),
+                 expected);
+    }
+    void levelTakesAtLeastTheNewest()
+    {
+        // Only two samples in the last week: the third newest is taken too.
+        const std::vector<Sample> samples{{0, 0}, {1, 10}, {30, 300}, {31, 310}};
+        QCOMPARE(ForecastMath::levelAt(samples, 10, 31, 24, 3), 310.0);
+    }
+
+    void crossingDays_data()
+    {
+        QTest::addColumn<double>("rateSE");
+        QTest::addColumn<double>("walk");
+        QTest::addColumn<double>("paceRise");
+        QTest::addColumn<double>("low");
+        QTest::addColumn<double>("expected");
+        QTest::addColumn<double>("high");
+        // 100 MB of headroom at 10 MB a day; z = 1 for round figures.
+        QTest::newRow("no noise: one day for all three")
+            << 0.0 << 0.0 << 0.0 << 10.0 << 10.0 << 10.0;
+        // 10h +- 2h = 100: h = 100 / 12 and 100 / 8.
+        QTest::newRow("an uncertain rate") << 2.0 << 0.0 << 0.0 << 100.0 / 12 << 10.0 << 12.5;
+        // 10h +- sqrt(h) * 10 = 100 with x = sqrt(h): 10x^2 +- 10x - 100 = 0.
+        QTest::newRow("a walk") << 0.0 << 10.0 << 0.0 << std::pow((-1 + std::sqrt(41.0)) / 2, 2)
+                                << 10.0 << std::pow((1 + std::sqrt(41.0)) / 2, 2);
+        // The pace may rise: only the low end moves, to 10h + sqrt(3 h^3 / 3) = 100, where
+        // h = 7.81521.
+        QTest::newRow("a rising pace moves only the early end")
+            << 0.0 << 0.0 << 3.0 << 7.81521 << 10.0 << 10.0;
+    }
+    void crossingDays()
+    {
+        QFETCH(double, rateSE);
+        QFETCH(double, walk);
+        QFETCH(double, paceRise);
+        QFETCH(double, low);
+        QFETCH(double, expected);
+        QFETCH(double, high);
+        Projection p;
+        p.headroomMB = 100;
+        p.rate = 10;
+        p.rateSE = rateSE;
+        p.paceRise = paceRise;
+        p.noise.walkMBPerSqrtDay = walk;
+        const Crossing c = ForecastMath::crossingDays(p, 1.0, 36500);
+        const double minute = 1.0 / 1440;
+        QVERIFY2(std::abs(c.low - low) < minute, qPrintable(QString::number(c.low)));
+        QVERIFY2(std::abs(c.expected - expected) < minute, qPrintable(QString::number(c.expected)));
+        QVERIFY2(std::abs(c.high - high) < minute, qPrintable(QString::number(c.high)));
+    }
+    void expectedAimsOneTransientDeviationEarly()
+    {
+        Projection p;
+        p.headroomMB = 100;
+        p.rate = 10;
+        p.noise.transientMB = 20;
+        QVERIFY(std::abs(ForecastMath::crossingDays(p, 1.0, 36500).expected - 8) < 1.0 / 1440);
+    }
+    void noHeadroomIsNow()
+    {
+        Projection p;
+        p.rate = 10;
+        const Crossing c = ForecastMath::crossingDays(p, 1.28, 36500);
+        QCOMPARE(c.low, 0.0);
+        QCOMPARE(c.expected, 0.0);
+        QCOMPARE(c.high, 0.0);
+    }
+
+    void firstReached_data()
+    {
+        QTest::addColumn<double>("threshold");
+        QTest::addColumn<double>("expected");
+        QTest::newRow("reached at once") << -1.0 << 0.0;
+        QTest::newRow("within a minute") << 3.3 << 3.3;
+        QTest::newRow("far out") << 9000.0 << 9000.0;
+        QTest::newRow("never: the limit") << 1e9 << 36500.0;
+    }
+    void firstReached()
+    {
+        QFETCH(double, threshold);
+        QFETCH(double, expected);
+        const double h =
+            ForecastMath::firstReached([&](double x) { return x >= threshold; }, 0, 36500);
+        QVERIFY2(h >= expected && h - expected < 1.0 / 1440, qPrintable(QString::number(h)));
+    }
+
+    void quantiles_data()
+    {
+        QTest::addColumn<double>("share");
+        QTest::addColumn<double>("degrees"); // 0: the normal distribution
+        QTest::addColumn<double>("expected");
+        QTest::addColumn<double>("tolerance");
+        QTest::newRow("normal 80 %") << 0.8 << 0.0 << 1.28155 << 1e-4;
+        QTest::newRow("normal 95 %") << 0.95 << 0.0 << 1.95996 << 1e-4;
+        QTest::newRow("t, 2 degrees") << 0.8 << 2.0 << 1.88562 << 0.025 * 1.88562;
+        QTest::newRow("t, 10 degrees") << 0.8 << 10.0 << 1.37218 << 1e-3;
+        QTest::newRow("t, many degrees is normal") << 0.8 << 1e6 << 1.28155 << 1e-4;
+    }
+    void quantiles()
+    {
+        QFETCH(double, share);
+        QFETCH(double, degrees);
+        QFETCH(double, expected);
+        QFETCH(double, tolerance);
+        const double z = degrees > 0 ? twoSidedT(share, degrees) : twoSidedZ(share);
+        QVERIFY2(std::abs(z - expected) <= tolerance, qPrintable(QString::number(z)));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestForecastMath)
+#include "test_forecast_math.moc"
