@@ -113,6 +113,10 @@ void TMainForm::createChartViews()
     m_dm.ATblSystems.first();
     HistoryChartView = std::make_unique<dvChartSysHistory>(
         ChartSystemHistory, CBoxSystemName, m_dm.AQryFreeSpaceHistory, m_dm.ATblSystems);
+    // Under the title, how sure the forecast is of the day the disk fills.
+    HistoryChartView->subtitleFor = [this](const QString& system) {
+        return m_forecasts.sentence(system);
+    };
     if (!m_dm.ATblSystems.eof())
         HistoryChartView->ShowSystemHistory(m_dm.ATblSystems.fieldByName(u"System"_s).asString());
 }

@@ -188,6 +188,7 @@ void dvChartSysHistory::ShowSystemHistory(const QString& name, Selection selecti
             m_selector->setEditText(name);
     }
     m_frame->setTitleLines({ChartTitle});
+    m_frame->setSubtitle(subtitleFor ? subtitleFor(name) : QString());
 
     m_query.close();
     m_query.setParameter(u"QSystem"_s, CurrentSystem);

@@ -6,6 +6,8 @@
 #include <QObject>
 #include <QPointer>
 
+#include <functional>
+
 class ChartFrame;
 class ChartViewport;
 class DataSet;
@@ -42,6 +44,9 @@ public:
     // One more line under the title, empty unless set; printed with the chart.
     void setSubtitle(const QString& line);
     QString subtitle() const;
+    // Where the line under the title comes from for each system shown (the forecast's
+    // sentence); no line when unset.
+    std::function<QString(const QString& system)> subtitleFor;
 
     const QList<HistorySeries::Point>& points() const { return m_points; }
     QChart* chart() const { return m_chart; }

@@ -380,11 +380,13 @@ private Q_SLOTS:
 
     void subtitleUnderTheTitle()
     {
+        // The line under the title is the forecast of the system shown, taken anew for each.
         Window w({{u"Alpha"_s, 1, 1}});
-        QCOMPARE(w.history()->subtitle(), QString());
+        QCOMPARE(w.history()->subtitle(), u"not enough history"_s);
         w.history()->setSubtitle(u"in 41 days (33–52)"_s);
+        QCOMPARE(w.history()->frame()->subtitle(), u"in 41 days (33–52)"_s);
         w.form->showSystemHistory(u"Alpha"_s);
-        QCOMPARE(w.history()->subtitle(), u"in 41 days (33–52)"_s);
+        QCOMPARE(w.history()->subtitle(), u"not enough history"_s);
         QCOMPARE(w.history()->frame()->titleLines(), QStringList{u"Alpha History"_s});
     }
 

@@ -2,6 +2,8 @@
 #include "support/HistoryRows.h"
 #include "support/MainWindowFixture.h"
 #include "toolkit/DataGrid.h"
+#include "views/ChartFrame.h"
+#include "views/ChartSysHistory.h"
 #include "views/GridRules.h"
 
 #include <QAbstractItemModelTester>
@@ -66,6 +68,20 @@ private Q_SLOTS:
         QCOMPARE(web.data(Qt::BackgroundRole).value<QColor>(), QColor(255, 0, 0));
         QCOMPARE(m->index(1, ForecastColumn).data(Qt::BackgroundRole).value<QColor>(),
                  QColor(255, 255, 255));
+    }
+
+    void theHistoryChartSaysItUnderItsTitle()
+    {
+        Window w;
+        dvChartSysHistory* chart = w.form->historyChartView();
+        // At startup the first system is shown, with its forecast already read.
+        QCOMPARE(chart->CurrentSystem, u"Web"_s);
+        QCOMPARE(chart->subtitle(), u"in 40 days (35\u201340)"_s);
+        w.form->showSystemHistory(u"Idle"_s);
+        QCOMPARE(chart->frame()->titleLines(), QStringList{u"Idle History"_s});
+        QCOMPARE(chart->subtitle(), u"not filling"_s);
+        w.form->showSystemHistory(u"Nobody"_s);
+        QCOMPARE(chart->subtitle(), u"not enough history"_s);
     }
 
     void aSnapshotRefreshesIt()
