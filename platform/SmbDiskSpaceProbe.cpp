@@ -1,0 +1,84 @@
+#include "platform/SmbDiskSpaceProbe.h"
+
+#include "platform/HelperProcess.h"
+#include "platform/ProbeFailure.h"
+#include "platform/RemoteAddress.h"
+#include "platform/SmbProbeProtocol.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+const QString HelperName = u"vardometer-smb-probe"_s;
+
+bool isExecutableFile(const QString& path)
+{
+    const QFileInfo info(path);
+    return info.isFile() && info.isExecutable();
+}
+
+} // namespace
+
+SmbDiskSpaceProbe::SmbDiskSpaceProbe(QString helperProgram)
+    : m_helperProgram(std::move(helperProgram))
+{
+}
+
+QString SmbDiskSpaceProbe::defaultHelperProgram()
+{
+    // Installed programs find it beside themselves; the build's programs and tests live in
+    // folders of their own and find it where the build put it.
+    if (QCoreApplication::instance()) {
+        const QString beside = QDir(QCoreApplication::applicationDirPath()).filePath(HelperName);
+        if (isExecutableFile(beside))
+            return beside;
+    }
+#ifdef VARDOMETER_SMB_HELPER
+    if (isExecutableFile(QStringLiteral(VARDOMETER_SMB_HELPER)))
+        return QStringLiteral(VARDOMETER_SMB_HELPER);
+#endif
+    return {};
+}
+
+std::optional<DiskSpace> SmbDiskSpaceProbe::query(const QString& address)
+{
+    return measure(address).space;
+}
+
+void SmbDiskSpaceProbe::setShareCredentials(const QList<ShareCredential>& credentials)
+{
+    m_credentials = credentials;
+}
+
+ProbeTask SmbDiskSpaceProbe::prepare(const QString& address, std::chrono::milliseconds timeout)
+{
+    QString whyNot;
+    const std::optional<SmbAddress> smb = parseSmbAddress(address, &whyNot);
+    if (!smb)
+        return [whyNot] {
+            return ProbeOutcome::failed(ProbeFailure::InvalidAddress + u": "_s + whyNot);
+        };
+    const QString helper = m_helperProgram.isEmpty() ? defaultHelperProgram() : m_helperProgram;
+    if (helper.isEmpty())
+        return [] { return ProbeOutcome::failed(ProbeFailure::SmbHelperMissing); };
+
+    SmbProbeRequest request;
+    request.server = smb->server;
+    request.shareUrl = smbClientUrl(*smb, true);
+    if (!smb->folders.isEmpty())
+        request.folderUrl = smbClientUrl(*smb);
+    request.logon = smbLogonFor(*smb, m_credentials);
+    request.timeoutMs = static_cast<int>(std::max<qint64>(1, timeout.count()));
+    return [helper, input = encodeSmbProbeRequest(request), timeout] {
+        const HelperRun run = runHelper(helper, input, std::chrono::steady_clock::now() + timeout);
+        if (run.timedOut)
+            return ProbeOutcome::failed(ProbeFailure::TimedOut);
+        if (!run.error.isEmpty())
+            return ProbeOutcome::failed(ProbeFailure::SmbHelperFailed + u": "_s + run.error);
+        return decodeProbeOutcome(run.output);
+    };
+}

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "platform/DiskSpaceProbe.h"
+
+// Measures SMB shares (\\server\share\folder, smb://...) without mounting them, through
+// libsmbclient in a helper process of its own per measurement (vardometer-smb-probe):
+// the library cannot serve several threads at once, and a process can be killed at the
+// time-out wherever the library waits. Free bytes are those the server grants the user
+// logged on; the logon comes from the share credentials (SmbLogon.h).
+class SmbDiskSpaceProbe : public DiskSpaceProbe {
+public:
+    // An empty helper path finds the helper beside the running program, then where the
+    // build put it.
+    explicit SmbDiskSpaceProbe(QString helperProgram = {});
+
+    std::optional<DiskSpace> query(const QString& address) override;
+    ProbeTask prepare(const QString& address, std::chrono::milliseconds timeout) override;
+    void setShareCredentials(const QList<ShareCredential>& credentials) override;
+
+    static QString defaultHelperProgram();
+
+private:
+    QString m_helperProgram;
+    QList<ShareCredential> m_credentials;
+};
