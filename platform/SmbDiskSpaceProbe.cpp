@@ -63,7 +63,7 @@ ProbeTask SmbDiskSpaceProbe::prepare(const QString& address, std::chrono::millis
             return ProbeOutcome::failed(ProbeFailure::InvalidAddress + u": "_s + whyNot);
         };
     const QString helper = m_helperProgram.isEmpty() ? defaultHelperProgram() : m_helperProgram;
-    if (helper.isEmpty())
+    if (!isExecutableFile(helper))
         return [] { return ProbeOutcome::failed(ProbeFailure::SmbHelperMissing); };
 
     SmbProbeRequest request;

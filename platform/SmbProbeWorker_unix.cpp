@@ -115,13 +115,19 @@ bool hostResolves(const QString& server)
     return result == 0;
 }
 
+bool isRefusal(int error)
+{
+    // EINVAL: what the client makes of credentials it cannot even offer (an empty password).
+    return error == EACCES || error == EPERM || error == EINVAL;
+}
+
 // The server took the session (user and password) when it lets the user at its IPC$
 // share; only a refused session is a logon failure rather than a refused share.
 bool logonRefused(SmbSession& session, const QString& shareUrl)
 {
     const QString ipcUrl = shareUrl.left(shareUrl.lastIndexOf(u'/')) + u"/IPC$"_s;
     struct stat status {};
-    return session.stat(ipcUrl, &status) != 0 && (errno == EACCES || errno == EPERM);
+    return session.stat(ipcUrl, &status) != 0 && isRefusal(errno);
 }
 
 QString connectionFailure(int error, const QString& server)
@@ -136,7 +142,7 @@ QString connectionFailure(int error, const QString& server)
     case EHOSTDOWN:
         return ProbeFailure::HostUnreachable;
     case EINVAL:
-        // What libsmbclient says of a name it cannot resolve.
+        // What libsmbclient says of a name it cannot resolve, among other things.
         if (!hostResolves(server))
             return ProbeFailure::HostNotFound;
         break;
@@ -171,12 +177,15 @@ ProbeOutcome measure(const SmbProbeRequest& request)
         const int error = errno;
         if (error == ENOENT)
             return ProbeOutcome::failed(ProbeFailure::NoSuchShare);
-        if (error == EACCES || error == EPERM) {
-            if (session.guest())
+        if (error == EINVAL && !hostResolves(request.server))
+            return ProbeOutcome::failed(ProbeFailure::HostNotFound);
+        if (isRefusal(error)) {
+            if (session.guest() && error != EINVAL)
                 return ProbeOutcome::failed(ProbeFailure::GuestAccessDenied);
-            return ProbeOutcome::failed(logonRefused(session, request.shareUrl)
-                                            ? ProbeFailure::LogonFailure
-                                            : ProbeFailure::AccessDenied);
+            if (!session.guest() && logonRefused(session, request.shareUrl))
+                return ProbeOutcome::failed(ProbeFailure::LogonFailure);
+            if (error != EINVAL)
+                return ProbeOutcome::failed(ProbeFailure::AccessDenied);
         }
         return ProbeOutcome::failed(connectionFailure(error, request.server));
     }
