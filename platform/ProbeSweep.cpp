@@ -1,5 +1,6 @@
 #include "platform/ProbeSweep.h"
 
+#include "platform/CpuLoad.h"
 #include "platform/ProbeFailure.h"
 
 #include <QHash>
@@ -20,7 +21,9 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr std::chrono::milliseconds Tick{20};
-constexpr int CeilingPerConcurrency = 8;
+constexpr std::chrono::milliseconds CpuSampleInterval{100};
+constexpr double SpareIdleShare = 0.25;
+constexpr int CeilingPerConcurrency = 4;
 
 // The addresses whose probe has not returned yet, across all sweeps of the process. Shared
 // with the probe threads, which may outlive every sweep and the process's static objects.
@@ -71,13 +74,16 @@ struct Sweep {
     size_t concurrency = 1;
     size_t ceiling = 1;
     Clock::duration stalledAfter{};
-    bool over = false; // the caller has returned: nothing more starts
+    bool spareCpu = false; // stalled probes stop counting only while this holds
+    bool over = false;     // the caller has returned: nothing more starts
     std::shared_ptr<AddressesInFlight> inFlight = AddressesInFlight::instance();
 
     bool hasRoom(Clock::time_point now) const
     {
         if (running.size() >= ceiling)
             return false;
+        if (!spareCpu)
+            return running.size() < concurrency;
         const auto busy = std::count_if(running.begin(), running.end(), [&](size_t i) {
             return now - jobs[i].started < stalledAfter;
         });
@@ -193,10 +199,24 @@ QList<ProbeOutcome> sweepAddresses(DiskSpaceProbe& probe, const QStringList& add
         }
     } endOfSweep{*sweep};
 
+    CpuLoadMeter cpuLoad;
+    const std::function<bool()> cpuHasSpareCapacity =
+        settings.cpuHasSpareCapacity
+            ? settings.cpuHasSpareCapacity
+            : std::function<bool()>([&] { return cpuLoad.idleSinceLastCall() >= SpareIdleShare; });
+
     std::unique_lock<std::mutex> lock(sweep->mutex);
     Clock::time_point lastCallback = Clock::now();
+    Clock::time_point lastCpuSample = lastCallback;
     for (;;) {
         const Clock::time_point now = Clock::now();
+        if (now - lastCpuSample >= CpuSampleInterval) {
+            lock.unlock();
+            const bool spare = cpuHasSpareCapacity();
+            lock.lock();
+            sweep->spareCpu = spare;
+            lastCpuSample = now;
+        }
         for (size_t k = 0; k < sweep->running.size();) {
             const size_t i = sweep->running[k];
             if (now - sweep->jobs[i].started >= timeout)

@@ -11,11 +11,17 @@
 struct SweepSettings {
     // For each probe, from its start; a probe that misses it counts as failed ("timed out").
     std::chrono::milliseconds timeout{DefaultProbeTimeout};
-    // Probes busy at once. One still waiting after stalledAfter is taken to wait on a slow
-    // or dead peer and stops counting, so dead hosts cannot hold the queue up for a whole
-    // time-out each; in flight at once are never more than 8 × concurrency.
+    // Probes busy at once. One still waiting after stalledAfter, while the processors have
+    // time to spare, is taken to wait on a slow or dead peer and stops counting, so dead
+    // hosts cannot hold the queue up for a whole time-out each. While the processors are
+    // busy, more probes at once would only make each slower (and miss time-outs it would
+    // otherwise keep), so then every running probe counts. In flight at once are never
+    // more than 4 × concurrency.
     int concurrency = 32;
     std::chrono::milliseconds stalledAfter{250};
+    // Whether the processors have time to spare, asked about every 100 ms; empty: at least
+    // a quarter of the machine's processor time was idle since the last time.
+    std::function<bool()> cpuHasSpareCapacity;
     // Called on the caller's thread about every 20 ms while the sweep waits, to keep a
     // window painting. It may throw; the sweep then ends at once, its probes abandoned.
     std::function<void()> whileWaiting;

@@ -1,8 +1,8 @@
 #include "platform/SmbDiskSpaceProbe.h"
 
-#include "platform/HelperProcess.h"
 #include "platform/ProbeFailure.h"
 #include "platform/RemoteAddress.h"
+#include "platform/SmbHelperServer.h"
 #include "platform/SmbProbeProtocol.h"
 
 #include <QCoreApplication>
@@ -73,12 +73,17 @@ ProbeTask SmbDiskSpaceProbe::prepare(const QString& address, std::chrono::millis
         request.folderUrl = smbClientUrl(*smb);
     request.logon = smbLogonFor(*smb, m_credentials);
     request.timeoutMs = static_cast<int>(std::max<qint64>(1, timeout.count()));
-    return [helper, input = encodeSmbProbeRequest(request), timeout] {
-        const HelperRun run = runHelper(helper, input, std::chrono::steady_clock::now() + timeout);
-        if (run.timedOut)
+    if (!m_server || m_serverProgram != helper) {
+        m_server = std::make_shared<SmbHelperServer>(helper);
+        m_serverProgram = helper;
+    }
+    return [server = m_server, input = encodeSmbProbeRequest(request), timeout] {
+        const SmbHelperServer::Answer answer =
+            server->exchange(input, std::chrono::steady_clock::now() + timeout);
+        if (answer.timedOut)
             return ProbeOutcome::failed(ProbeFailure::TimedOut);
-        if (!run.error.isEmpty())
-            return ProbeOutcome::failed(ProbeFailure::SmbHelperFailed + u": "_s + run.error);
-        return decodeProbeOutcome(run.output);
+        if (!answer.error.isEmpty())
+            return ProbeOutcome::failed(ProbeFailure::SmbHelperFailed + u": "_s + answer.error);
+        return decodeProbeOutcome(answer.data);
     };
 }

@@ -2,11 +2,16 @@
 
 #include "platform/DiskSpaceProbe.h"
 
+#include <memory>
+
+class SmbHelperServer;
+
 // Measures SMB shares (\\server\share\folder, smb://...) without mounting them, through
-// libsmbclient in a helper process of its own per measurement (vardometer-smb-probe):
-// the library cannot serve several threads at once, and a process can be killed at the
-// time-out wherever the library waits. Free bytes are those the server grants the user
-// logged on; the logon comes from the share credentials (SmbLogon.h).
+// libsmbclient in a process of its own per measurement, forked by the helper program
+// vardometer-smb-probe (SmbHelperServer.h): the library cannot serve several threads at
+// once, and a process can be killed at the time-out wherever the library waits. Free
+// bytes are those the server grants the user logged on; the logon comes from the share
+// credentials (SmbLogon.h).
 class SmbDiskSpaceProbe : public DiskSpaceProbe {
 public:
     // An empty helper path finds the helper beside the running program, then where the
@@ -22,4 +27,7 @@ public:
 private:
     QString m_helperProgram;
     QList<ShareCredential> m_credentials;
+    // Started with the first measurement; shared with the tasks, which may outlive this.
+    std::shared_ptr<SmbHelperServer> m_server;
+    QString m_serverProgram;
 };

@@ -1,7 +1,11 @@
-// vardometer-smb-probe: measures one SMB share for the SMB probe. It reads one request
-// (SmbProbeProtocol.h) on standard input and writes one answer on standard output, so that
-// libsmbclient, which cannot serve several threads at once, runs once per process. The
-// password arrives through the pipe and goes nowhere but to the server.
+// vardometer-smb-probe --serve: measures SMB shares for the SMB probe, each in a process of
+// its own, since libsmbclient cannot serve several threads at once. It waits on standard
+// input (a socket from SmbHelperServer) for sockets, one per measurement, and forks a child
+// for each; the child says its PID, reads one request (SmbProbeProtocol.h), answers it and
+// ends. The password arrives through that socket and goes nowhere but to the server.
+//
+// The server itself never calls the library, so every child starts from a clean copy of
+// it, without the cost of loading it again.
 
 #include "platform/ProbeFailure.h"
 #include "platform/SmbProbeProtocol.h"
@@ -10,11 +14,12 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <netdb.h>
 #include <signal.h>
-#include <sys/prctl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -235,27 +240,78 @@ void writeAll(int fd, const QByteArray& data)
     }
 }
 
+// One measurement, in a child of the server, on the socket it was given.
+[[noreturn]] void answerOneRequest(int socket)
+{
+    // The answer goes to the socket; whatever the library prints, to standard error, and
+    // standard output itself to nowhere.
+    const int nowhere = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (nowhere < 0 || ::dup2(nowhere, STDOUT_FILENO) < 0)
+        ::_exit(2);
+    writeAll(socket, QByteArray::number(::getpid()) + '\n');
+
+    const std::optional<SmbProbeRequest> request = decodeSmbProbeRequest(readAll(socket));
+    if (!request) {
+        writeAll(socket, encodeProbeOutcome(ProbeOutcome::failed(ProbeFailure::SmbHelperFailed)));
+        ::_exit(2);
+    }
+    // The probe kills this process at its deadline; this is for a probe that cannot.
+    ::alarm(static_cast<unsigned>(request->timeoutMs / 1000 + 2));
+    writeAll(socket, encodeProbeOutcome(measure(*request)));
+    ::_exit(0);
+}
+
+// Receives one socket from the control channel: -1 at its end, -2 for a message without one.
+int receiveSocket(int control)
+{
+    char byte = 0;
+    iovec data{&byte, 1};
+    alignas(cmsghdr) char space[CMSG_SPACE(sizeof(int))] = {};
+    msghdr message{};
+    message.msg_iov = &data;
+    message.msg_iovlen = 1;
+    message.msg_control = space;
+    message.msg_controllen = sizeof space;
+    ssize_t n;
+    do
+        n = ::recvmsg(control, &message, MSG_CMSG_CLOEXEC);
+    while (n < 0 && errno == EINTR);
+    if (n <= 0)
+        return -1;
+    const cmsghdr* header = CMSG_FIRSTHDR(&message);
+    if (!header || header->cmsg_level != SOL_SOCKET || header->cmsg_type != SCM_RIGHTS)
+        return -2;
+    int fd = -1;
+    std::memcpy(&fd, CMSG_DATA(header), sizeof(int));
+    return fd;
+}
+
+int serve()
+{
+    // Children are reaped by the system as they end.
+    ::signal(SIGCHLD, SIG_IGN);
+    for (;;) {
+        const int socket = receiveSocket(STDIN_FILENO);
+        if (socket == -1)
+            return 0; // the probe, or the whole program, has gone
+        if (socket < 0)
+            continue;
+        const pid_t child = ::fork();
+        if (child == 0) {
+            ::close(STDIN_FILENO);
+            ::signal(SIGCHLD, SIG_DFL);
+            answerOneRequest(socket);
+        }
+        ::close(socket); // a failed fork ends the exchange: the probe sees no PID
+    }
+}
+
 } // namespace
 
-int main()
+int main(int argc, char** argv)
 {
-    // Never outlive the probe that started this process, whatever happens to it.
-    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-
-    // The answer goes to a private copy of standard output; whatever the library prints
-    // goes to standard error, and standard output itself to nowhere.
-    const int answer = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3);
-    const int nowhere = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-    if (answer < 0 || nowhere < 0 || ::dup2(nowhere, STDOUT_FILENO) < 0)
-        return 2;
-
-    const std::optional<SmbProbeRequest> request = decodeSmbProbeRequest(readAll(STDIN_FILENO));
-    if (!request) {
-        writeAll(answer, encodeProbeOutcome(ProbeOutcome::failed(ProbeFailure::SmbHelperFailed)));
-        return 2;
-    }
-    // The probe kills this process at its time-out; this is for a probe that cannot.
-    ::alarm(static_cast<unsigned>(request->timeoutMs / 1000 + 2));
-    writeAll(answer, encodeProbeOutcome(measure(*request)));
-    return 0;
+    if (argc == 2 && std::strcmp(argv[1], "--serve") == 0)
+        return serve();
+    std::fputs("vardometer-smb-probe is started by Vardometer's SMB probe\n", stderr);
+    return 2;
 }

@@ -120,6 +120,8 @@ private Q_SLOTS:
     void poolBound();
     void stuckProbeTimesOutAndIsNotStartedAgain();
     void deadPeersDoNotHoldUpTheQueue();
+    void slowProbesAddRoomOnlyWhileProcessorsAreIdle_data();
+    void slowProbesAddRoomOnlyWhileProcessorsAreIdle();
     void queryOnlyProbesAreNeverAskedTwiceAtOnce();
     void whileWaitingMayEndTheSweep();
 };
@@ -208,6 +210,7 @@ void TestProbeSweep::deadPeersDoNotHoldUpTheQueue()
     settings.concurrency = 2;
     settings.stalledAfter = 50ms;
     settings.timeout = 30s;
+    settings.cpuHasSpareCapacity = [] { return true; };
     settings.whileWaiting = [&] {
         // Once every live share has answered, the dead ones may answer too.
         if (probe.gate->returnedCount() == live.size())
@@ -218,6 +221,33 @@ void TestProbeSweep::deadPeersDoNotHoldUpTheQueue()
 
     for (const ProbeOutcome& outcome : outcomes)
         QVERIFY2(outcome.space, qPrintable(outcome.failure));
+}
+
+void TestProbeSweep::slowProbesAddRoomOnlyWhileProcessorsAreIdle_data()
+{
+    QTest::addColumn<bool>("spareCpu");
+    QTest::newRow("idle processors: slow probes make room") << true;
+    // Busy processors are what makes probes slow; more at once would miss time-outs.
+    QTest::newRow("busy processors: the bound holds") << false;
+}
+
+void TestProbeSweep::slowProbesAddRoomOnlyWhileProcessorsAreIdle()
+{
+    QFETCH(bool, spareCpu);
+    GatedProbe probe({}, 150ms);
+    SweepSettings settings;
+    settings.concurrency = 2;
+    settings.stalledAfter = 10ms;
+    settings.cpuHasSpareCapacity = [spareCpu] { return spareCpu; };
+
+    const QList<ProbeOutcome> outcomes = sweepAddresses(probe, numbered(u"/slow"_s, 8), settings);
+
+    for (const ProbeOutcome& outcome : outcomes)
+        QVERIFY(outcome.space);
+    if (spareCpu)
+        QVERIFY2(probe.gate->mostRunning > 2, qPrintable(QString::number(probe.gate->mostRunning)));
+    else
+        QCOMPARE(probe.gate->mostRunning, 2);
 }
 
 void TestProbeSweep::queryOnlyProbesAreNeverAskedTwiceAtOnce()

@@ -24,24 +24,43 @@ constexpr qint64 MiB = 1'048'576;
 const QString User = u"vardosmb"_s;
 const QString Password = u"Pa55-w0rd;$(x)"_s;
 
-// PIDs of our own children running the SMB helper (the kernel keeps 15 characters of a
-// program's name).
-QList<int> helperChildren()
+struct ProcessEntry {
+    int pid = 0;
+    int parent = 0;
+    QString name;
+};
+
+QList<ProcessEntry> processes()
 {
-    QList<int> pids;
-    const QString self = QString::number(::getpid());
+    QList<ProcessEntry> all;
     for (const QString& entry : QDir(u"/proc"_s).entryList(QDir::Dirs)) {
         QFile stat(u"/proc/%1/stat"_s.arg(entry));
         if (!entry.front().isDigit() || !stat.open(QIODevice::ReadOnly))
             continue;
         const QString text = QString::fromLatin1(stat.readAll());
+        const qsizetype open = text.indexOf(u'(');
         const qsizetype close = text.lastIndexOf(u')');
-        const QString name = text.mid(text.indexOf(u'(') + 1, close - text.indexOf(u'(') - 1);
         const QStringList rest = text.mid(close + 2).split(u' ');
-        if (name == u"vardometer-smb-" && rest.size() > 1 && rest[1] == self)
-            pids << entry.toInt();
+        if (open > 0 && rest.size() > 1)
+            all << ProcessEntry{entry.toInt(), rest[1].toInt(),
+                                text.mid(open + 1, close - open - 1)};
     }
-    return pids;
+    return all;
+}
+
+// Our SMB helper servers (children of this test) and the measurements they forked; the
+// kernel keeps 15 characters of a program's name.
+QList<int> smbHelpers(bool measurementsOnly)
+{
+    const QList<ProcessEntry> all = processes();
+    QList<int> servers, measurements;
+    for (const ProcessEntry& p : all)
+        if (p.name == u"vardometer-smb-" && p.parent == ::getpid())
+            servers << p.pid;
+    for (const ProcessEntry& p : all)
+        if (p.name == u"vardometer-smb-" && servers.contains(p.parent))
+            measurements << p.pid;
+    return measurementsOnly ? measurements : servers + measurements;
 }
 
 QByteArray procFile(int pid, const char* name)
@@ -224,30 +243,34 @@ void TestSmbProbe::failures()
     QVERIFY(!outcome.space);
     QCOMPARE(outcome.failure, failure);
     QVERIFY(!outcome.failure.contains(Password));
-    QCOMPARE(helperChildren(), QList<int>());
+    QTRY_COMPARE(smbHelpers(true), QList<int>()); // even one that timed out
 }
 
 void TestSmbProbe::passwordTravelsOnlyThroughThePipe()
 {
-    SmbDiskSpaceProbe probe;
-    probe.setShareCredentials(rows());
+    auto probe = std::make_unique<SmbDiskSpaceProbe>();
+    probe->setShareCredentials(rows());
     ProbeOutcome outcome;
-    // A host that never answers keeps the helper alive long enough to be looked at.
+    // A host that never answers keeps the measurement alive long enough to be looked at.
     const QString address = u"smb://127.0.0.1:%1/private"_s.arg(m_deadHosts.ports()[1]);
-    std::thread measuring([&] { outcome = probe.measure(address, 5s); });
+    std::thread measuring([&] { outcome = probe->measure(address, 5s); });
 
-    QTRY_COMPARE(helperChildren().size(), 1);
-    const int helper = helperChildren().front();
+    QTRY_COMPARE(smbHelpers(true).size(), 1);
+    const QList<int> helpers = smbHelpers(false);
+    QCOMPARE(helpers.size(), 2); // the server and its one measurement
     const QByteArray secret = Password.toUtf8();
-    const QByteArray commandLine = procFile(helper, "cmdline");
-    const QByteArray environment = procFile(helper, "environ");
+    QByteArrayList seen;
+    for (const int pid : helpers)
+        seen << procFile(pid, "cmdline") << procFile(pid, "environ");
     measuring.join();
 
-    QVERIFY(!commandLine.isEmpty());
-    QVERIFY(!commandLine.contains(secret));
-    QVERIFY(!environment.contains(secret));
+    QVERIFY(!seen.front().isEmpty());
+    for (const QByteArray& text : std::as_const(seen))
+        QVERIFY(!text.contains(secret));
     QCOMPARE(outcome.failure, QString(ProbeFailure::TimedOut));
-    QCOMPARE(helperChildren(), QList<int>()); // killed at the time-out, and reaped
+    QTRY_COMPARE(smbHelpers(true), QList<int>()); // killed at the time-out
+    probe.reset();
+    QCOMPARE(smbHelpers(false), QList<int>()); // the server ends with its probe
 }
 
 void TestSmbProbe::sweepOfSharesAndDeadHosts()
@@ -276,8 +299,8 @@ void TestSmbProbe::sweepOfSharesAndDeadHosts()
     QCOMPARE(outcomes[4].failure, QString(ProbeFailure::NoSuchShare));
     QVERIFY2(outcomes[5].space, qPrintable(outcomes[5].failure));
     QCOMPARE(outcomes[5].space->totalBytes, guest.totalBytes);
-    // Abandoned helpers are killed by their own probes a moment later.
-    QTRY_COMPARE(helperChildren(), QList<int>());
+    // Abandoned measurements are killed by their own tasks a moment later.
+    QTRY_COMPARE(smbHelpers(true), QList<int>());
 }
 
 void TestSmbProbe::missingHelper()
