@@ -1,5 +1,6 @@
 #include "platform/DispatchingDiskSpaceProbe.h"
 #include "platform/ProbeFailure.h"
+#include "platform/ProbeSweep.h"
 #include "platform/SftpDiskSpaceProbe.h"
 #include "support/ServerFixtures.h"
 #include "support/SshServer.h"
@@ -39,6 +40,7 @@ private Q_SLOTS:
     void failures_data();
     void failures();
     void keyFromTheAgent();
+    void sweepOfHosts();
 
 private:
     QString address(const QString& path, const QString& host = u"127.0.0.1"_s) const
@@ -254,6 +256,31 @@ void TestSftpProbe::keyFromTheAgent()
     QVERIFY2(added.isEmpty(), qPrintable(added));
     QVERIFY2(outcome.space, qPrintable(outcome.failure));
     QCOMPARE(outcome.space->totalBytes, folderFigures(m_dir.filePath(u"volume"_s)).totalBytes);
+}
+
+void TestSftpProbe::sweepOfHosts()
+{
+    QVERIFY(arrangeHome({hostEntry(bracketed())}, {u"id_ed25519"_s}, false));
+    const QString volume = m_dir.filePath(u"volume"_s);
+    QStringList addresses; // sessions side by side, each on a thread of its own
+    for (const QString& below : {u""_s, u"/"_s, u"/sub%20folder"_s, u"/sub%20folder/"_s,
+                                 u"/sub%20folder/%232"_s, u"/./sub%20folder"_s})
+        addresses << address(volume + below);
+    addresses << u"sftp://%1@127.0.0.1:%2/"_s.arg(User).arg(m_deadHost.ports()[0])
+              << address(volume + u"/no/such"_s);
+    SweepSettings settings;
+    settings.timeout = 2s;
+
+    const QList<ProbeOutcome> outcomes =
+        sweepAddresses(*createDiskSpaceProbe(), addresses, settings);
+
+    const FolderFigures expected = folderFigures(volume);
+    for (int i = 0; i < 6; ++i) {
+        QVERIFY2(outcomes[i].space, qPrintable(outcomes[i].failure));
+        QCOMPARE(outcomes[i].space->totalBytes, expected.totalBytes);
+    }
+    QCOMPARE(outcomes[6].failure, QString(ProbeFailure::TimedOut));
+    QCOMPARE(outcomes[7].failure, QString(ProbeFailure::NoSuchFolder));
 }
 
 QTEST_GUILESS_MAIN(TestSftpProbe)
