@@ -26,12 +26,12 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-// The measurements in flight: children of our SMB helper server.
-int helperProcesses()
+// The measurements in flight: children of our SMB worker server.
+int workerProcesses()
 {
     struct Entry {
         QString pid, parent;
-        bool helper;
+        bool worker;
     };
     QList<Entry> entries;
     for (const QString& entry : QDir(u"/proc"_s).entryList(QDir::Dirs)) {
@@ -46,10 +46,10 @@ int helperProcesses()
     const QString self = QString::number(::getpid());
     QStringList servers;
     for (const Entry& e : std::as_const(entries))
-        if (e.helper && e.parent == self)
+        if (e.worker && e.parent == self)
             servers << e.pid;
     return static_cast<int>(std::count_if(entries.begin(), entries.end(), [&](const Entry& e) {
-        return e.helper && servers.contains(e.parent);
+        return e.worker && servers.contains(e.parent);
     }));
 }
 
@@ -58,7 +58,7 @@ struct SweepResult {
     int measured = 0;
     int timedOut = 0;
     int otherFailures = 0;
-    int peakHelpers = 0;
+    int peakWorkers = 0;
     QString firstFailure;
 };
 
@@ -71,7 +71,7 @@ SweepResult timeSweep(const QStringList& addresses, const SweepSettings& base)
     int calls = 0;
     settings.whileWaiting = [&] {
         if (calls++ % 5 == 0)
-            result.peakHelpers = std::max(result.peakHelpers, helperProcesses());
+            result.peakWorkers = std::max(result.peakWorkers, workerProcesses());
     };
     QElapsedTimer timer;
     timer.start();
@@ -91,8 +91,8 @@ SweepResult timeSweep(const QStringList& addresses, const SweepSettings& base)
 void print(const char* title, const SweepResult& r)
 {
     std::printf("%-34s %8.0f ms  measured %d, timed out %d, other failures %d, "
-                "peak helper processes %d\n",
-                title, r.milliseconds, r.measured, r.timedOut, r.otherFailures, r.peakHelpers);
+                "peak worker processes %d\n",
+                title, r.milliseconds, r.measured, r.timedOut, r.otherFailures, r.peakWorkers);
     if (!r.firstFailure.isEmpty())
         std::printf("  first other failure: %s\n", qPrintable(r.firstFailure));
 }

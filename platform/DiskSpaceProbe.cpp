@@ -4,7 +4,7 @@
 
 using namespace Qt::Literals::StringLiterals;
 
-ProbeTask DiskSpaceProbe::prepare(const QString& address, std::chrono::milliseconds)
+Measurement DiskSpaceProbe::prepare(const QString& address, std::chrono::milliseconds)
 {
     return [this, lock = m_queryLock, address] {
         const std::lock_guard<std::mutex> held(*lock);

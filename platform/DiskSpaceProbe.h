@@ -29,10 +29,10 @@ struct ProbeOutcome {
     static ProbeOutcome failed(QString reason) { return {std::nullopt, std::move(reason)}; }
 };
 
-// One measurement, ready to run on any thread. A task owns everything it needs, so it may
-// outlive the probe that prepared it: a sweep abandons a task that misses its time-out and
-// never waits for it.
-using ProbeTask = std::function<ProbeOutcome()>;
+// One prepared measurement, ready to run on any thread. It owns everything it needs, so it
+// may outlive the probe that prepared it: a sweep abandons one that misses its time-out
+// and never waits for it.
+using Measurement = std::function<ProbeOutcome()>;
 
 inline constexpr std::chrono::milliseconds DefaultProbeTimeout{10'000};
 
@@ -52,13 +52,13 @@ public:
     // DefaultProbeTimeout.
     virtual std::optional<DiskSpace> query(const QString& address) = 0;
 
-    // The measurement of one address as a task, bounded by the time-out where the kind of
+    // The measurement of one address, ready to run and bounded by the time-out where the kind of
     // address allows it (a local call blocked in the kernel cannot be bounded; the sweep
-    // abandons it instead). Called on the caller's thread; the task may run on another.
+    // abandons it instead). Called on the caller's thread; it may run on another.
     //
     // The default runs query() under a lock of this probe, so a probe that only answers
-    // query() is never asked twice at once; such a probe must outlive the tasks it prepared.
-    virtual ProbeTask prepare(const QString& address, std::chrono::milliseconds timeout);
+    // query() is never asked twice at once; such a probe must outlive the measurements it prepared.
+    virtual Measurement prepare(const QString& address, std::chrono::milliseconds timeout);
 
     // prepare() and run at once, on this thread.
     ProbeOutcome measure(const QString& address,
@@ -67,7 +67,7 @@ public:
         return prepare(address, timeout)();
     }
 
-    // The passwords of SMB servers, for the tasks prepared from now on. Probes that log on
+    // The passwords of SMB servers, for the measurements prepared from now on. Probes that log on
     // to nothing ignore them.
     virtual void setShareCredentials(const QList<ShareCredential>& credentials);
 
@@ -77,6 +77,6 @@ protected:
     DiskSpaceProbe& operator=(const DiskSpaceProbe&) = delete;
 
 private:
-    // Shared with the tasks of the default prepare(), which may outlive a sweep.
+    // Shared with the measurements of the default prepare(), which may outlive a sweep.
     std::shared_ptr<std::mutex> m_queryLock = std::make_shared<std::mutex>();
 };

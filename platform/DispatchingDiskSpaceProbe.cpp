@@ -18,8 +18,8 @@ std::optional<DiskSpace> DispatchingDiskSpaceProbe::query(const QString& address
     return measure(address).space;
 }
 
-ProbeTask DispatchingDiskSpaceProbe::prepare(const QString& address,
-                                             std::chrono::milliseconds timeout)
+Measurement DispatchingDiskSpaceProbe::prepare(const QString& address,
+                                               std::chrono::milliseconds timeout)
 {
     const DiskAddressKind kind = diskAddressKind(address);
     if (kind == DiskAddressKind::Invalid)
@@ -29,8 +29,8 @@ ProbeTask DispatchingDiskSpaceProbe::prepare(const QString& address,
         return [] { return ProbeOutcome::failed(ProbeFailure::UnsupportedAddress); };
     // Held here as well as in each probe: a zero total would stop a whole run at the
     // percentage, so no probe added later may let one through.
-    return [task = found->second->prepare(address, timeout)] {
-        ProbeOutcome outcome = task();
+    return [measurement = found->second->prepare(address, timeout)] {
+        ProbeOutcome outcome = measurement();
         if (outcome.space && outcome.space->totalBytes <= 0)
             return ProbeOutcome::failed(ProbeFailure::NoSize);
         return outcome;

@@ -16,5 +16,5 @@
 class LocalDiskSpaceProbe : public DiskSpaceProbe {
 public:
     std::optional<DiskSpace> query(const QString& address) override;
-    ProbeTask prepare(const QString& address, std::chrono::milliseconds timeout) override;
+    Measurement prepare(const QString& address, std::chrono::milliseconds timeout) override;
 };

@@ -64,7 +64,7 @@ std::optional<DiskSpace> LocalDiskSpaceProbe::query(const QString& address)
     return measureLocal(address).space;
 }
 
-ProbeTask LocalDiskSpaceProbe::prepare(const QString& address, std::chrono::milliseconds)
+Measurement LocalDiskSpaceProbe::prepare(const QString& address, std::chrono::milliseconds)
 {
     return [address] { return measureLocal(address); };
 }

@@ -27,8 +27,8 @@ inline constexpr QLatin1StringView HostUnreachable{"host unreachable"};
 inline constexpr QLatin1StringView LogonFailure{"logon failure"};
 inline constexpr QLatin1StringView GuestAccessDenied{"guest access denied"};
 inline constexpr QLatin1StringView NoSuchShare{"no such share"};
-inline constexpr QLatin1StringView SmbHelperMissing{"the SMB helper program is missing"};
-inline constexpr QLatin1StringView SmbHelperFailed{"the SMB helper program failed"};
+inline constexpr QLatin1StringView SmbWorkerMissing{"the SMB worker program is missing"};
+inline constexpr QLatin1StringView SmbWorkerFailed{"the SMB worker program failed"};
 
 // SSH hosts.
 inline constexpr QLatin1StringView HostKeyUnknown{"host key unknown"};

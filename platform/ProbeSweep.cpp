@@ -57,7 +57,7 @@ enum class JobState { Queued, Running, Done };
 
 struct Job {
     QString address;
-    ProbeTask task;
+    Measurement measurement;
     JobState state = JobState::Queued;
     Clock::time_point started;
     ProbeOutcome outcome;
@@ -117,10 +117,10 @@ struct Sweep {
     }
 };
 
-ProbeOutcome runTask(const ProbeTask& task)
+ProbeOutcome runMeasurement(const Measurement& measurement)
 {
     try {
-        return task();
+        return measurement();
     } catch (const std::exception& e) {
         return ProbeOutcome::failed(QString::fromLocal8Bit(e.what()));
     } catch (...) {
@@ -134,11 +134,11 @@ void work(const std::shared_ptr<Sweep>& sweep, size_t job)
 {
     std::unique_lock<std::mutex> lock(sweep->mutex);
     for (;;) {
-        ProbeTask task = std::move(sweep->jobs[job].task);
+        Measurement measurement = std::move(sweep->jobs[job].measurement);
         const QString address = sweep->jobs[job].address;
         lock.unlock();
-        ProbeOutcome outcome = runTask(task);
-        task = nullptr;
+        ProbeOutcome outcome = runMeasurement(measurement);
+        measurement = nullptr;
         sweep->inFlight->release(address);
         lock.lock();
         const bool abandoned = sweep->jobs[job].state == JobState::Done;
@@ -183,7 +183,7 @@ QList<ProbeOutcome> sweepAddresses(DiskSpaceProbe& probe, const QStringList& add
             found = jobOf.insert(address, sweep->jobs.size());
             Job job;
             job.address = address;
-            job.task = probe.prepare(address, timeout);
+            job.measurement = probe.prepare(address, timeout);
             sweep->jobs.push_back(std::move(job));
         }
         order << *found;

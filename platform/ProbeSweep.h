@@ -33,7 +33,7 @@ struct SweepSettings {
 //
 // Probes run on threads of their own that are never waited for: a call blocked in the
 // kernel (statvfs on a dead network mount) is abandoned at the time-out and left to return
-// whenever it does, holding only what its task owns. Until it has returned, no sweep in
+// whenever it does, holding only what its measurement owns. Until it has returned, no sweep in
 // this process starts another probe of the same address; such an address fails at once
 // ("an earlier probe of this address has not returned").
 QList<ProbeOutcome> sweepAddresses(DiskSpaceProbe& probe, const QStringList& addresses,

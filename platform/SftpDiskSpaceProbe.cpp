@@ -28,20 +28,20 @@ struct SftpJob {
     std::chrono::milliseconds timeout;
 };
 
-struct SessionDeleter {
-    void operator()(LIBSSH2_SESSION* session) const
+struct SshDeleter {
+    void operator()(LIBSSH2_SESSION* ssh) const
     {
         // Saying goodbye must not hold a measurement that is over.
-        libssh2_session_set_timeout(session, 500);
-        libssh2_session_disconnect(session, "done");
-        libssh2_session_free(session);
+        libssh2_session_set_timeout(ssh, 500);
+        libssh2_session_disconnect(ssh, "done");
+        libssh2_session_free(ssh);
     }
 };
 struct SftpDeleter {
-    LIBSSH2_SESSION* session;
+    LIBSSH2_SESSION* ssh;
     void operator()(LIBSSH2_SFTP* sftp) const
     {
-        libssh2_session_set_timeout(session, 500);
+        libssh2_session_set_timeout(ssh, 500);
         libssh2_sftp_shutdown(sftp);
     }
 };
@@ -52,7 +52,7 @@ struct AgentDeleter {
         libssh2_agent_free(agent);
     }
 };
-using Session = std::unique_ptr<LIBSSH2_SESSION, SessionDeleter>;
+using SshConnection = std::unique_ptr<LIBSSH2_SESSION, SshDeleter>;
 using Sftp = std::unique_ptr<LIBSSH2_SFTP, SftpDeleter>;
 using Agent = std::unique_ptr<LIBSSH2_AGENT, AgentDeleter>;
 
@@ -77,18 +77,18 @@ QString localUserName()
     return user.isEmpty() ? qEnvironmentVariable("LOGNAME") : user;
 }
 
-QString lastError(LIBSSH2_SESSION* session)
+QString lastError(LIBSSH2_SESSION* ssh)
 {
     char* message = nullptr;
-    libssh2_session_last_error(session, &message, nullptr, 0);
+    libssh2_session_last_error(ssh, &message, nullptr, 0);
     return message ? QString::fromUtf8(message) : QString();
 }
 
 // Each blocking libssh2 call may take what is left of the time-out, and no more.
 class Deadline {
 public:
-    Deadline(LIBSSH2_SESSION* session, Clock::time_point at)
-        : m_session(session)
+    Deadline(LIBSSH2_SESSION* ssh, Clock::time_point at)
+        : m_ssh(ssh)
         , m_at(at)
     {
     }
@@ -97,23 +97,23 @@ public:
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(m_at - Clock::now());
         if (left.count() <= 0)
             return false;
-        libssh2_session_set_timeout(m_session, static_cast<long>(left.count()));
+        libssh2_session_set_timeout(m_ssh, static_cast<long>(left.count()));
         return true;
     }
 
 private:
-    LIBSSH2_SESSION* m_session;
+    LIBSSH2_SESSION* m_ssh;
     Clock::time_point m_at;
 };
 
 // Asks the server for a type of host key that known_hosts holds for it, when it has one,
 // so a host that also offers other types is not taken for an unknown one.
-void preferKnownHostKeyTypes(LIBSSH2_SESSION* session, const QStringList& knownTypes)
+void preferKnownHostKeyTypes(LIBSSH2_SESSION* ssh, const QStringList& knownTypes)
 {
     if (knownTypes.isEmpty())
         return;
     const char** supported = nullptr;
-    const int count = libssh2_session_supported_algs(session, LIBSSH2_METHOD_HOSTKEY, &supported);
+    const int count = libssh2_session_supported_algs(ssh, LIBSSH2_METHOD_HOSTKEY, &supported);
     if (count <= 0)
         return;
     QStringList wanted;
@@ -129,20 +129,19 @@ void preferKnownHostKeyTypes(LIBSSH2_SESSION* session, const QStringList& knownT
         const QString name = QString::fromLatin1(supported[i]);
         (wanted.contains(name) ? first : rest) << name;
     }
-    libssh2_free(session, supported);
+    libssh2_free(ssh, supported);
     std::sort(first.begin(), first.end(), [&](const QString& a, const QString& b) {
         return wanted.indexOf(a) < wanted.indexOf(b);
     });
     const QByteArray preference = (first + rest).join(u',').toLatin1();
-    libssh2_session_method_pref(session, LIBSSH2_METHOD_HOSTKEY, preference.constData());
+    libssh2_session_method_pref(ssh, LIBSSH2_METHOD_HOSTKEY, preference.constData());
 }
 
-bool authenticateWithAgent(LIBSSH2_SESSION* session, const QByteArray& user,
-                           const Deadline& deadline)
+bool authenticateWithAgent(LIBSSH2_SESSION* ssh, const QByteArray& user, const Deadline& deadline)
 {
     if (qEnvironmentVariableIsEmpty("SSH_AUTH_SOCK"))
         return false;
-    const Agent agent(libssh2_agent_init(session));
+    const Agent agent(libssh2_agent_init(ssh));
     if (!agent || libssh2_agent_connect(agent.get()) != 0 ||
         libssh2_agent_list_identities(agent.get()) != 0)
         return false;
@@ -153,23 +152,23 @@ bool authenticateWithAgent(LIBSSH2_SESSION* session, const QByteArray& user,
     return false;
 }
 
-bool authenticateWithKeyFile(LIBSSH2_SESSION* session, const QByteArray& user,
-                             const QString& keyFile, const Deadline& deadline)
+bool authenticateWithKeyFile(LIBSSH2_SESSION* ssh, const QByteArray& user, const QString& keyFile,
+                             const Deadline& deadline)
 {
     if (!QFile::exists(keyFile) || !deadline.arm())
         return false;
     const QByteArray path = QFile::encodeName(keyFile);
-    return libssh2_userauth_publickey_fromfile_ex(session, user.constData(),
+    return libssh2_userauth_publickey_fromfile_ex(ssh, user.constData(),
                                                   static_cast<unsigned>(user.size()), nullptr,
                                                   path.constData(), "") == 0;
 }
 
-QString sftpFailure(LIBSSH2_SESSION* session, LIBSSH2_SFTP* sftp, int result)
+QString sftpFailure(LIBSSH2_SESSION* ssh, LIBSSH2_SFTP* sftp, int result)
 {
     if (result == LIBSSH2_ERROR_TIMEOUT)
         return ProbeFailure::TimedOut;
     if (result != LIBSSH2_ERROR_SFTP_PROTOCOL)
-        return ProbeFailure::SshFailed + u": "_s + lastError(session);
+        return ProbeFailure::SshFailed + u": "_s + lastError(ssh);
     switch (libssh2_sftp_last_error(sftp)) {
     case LIBSSH2_FX_NO_SUCH_FILE:
     case LIBSSH2_FX_NO_SUCH_PATH:
@@ -206,29 +205,28 @@ ProbeOutcome measureSftp(const SftpJob& job)
     const Socket socket(connectTcp(job.address.host, job.address.port, at, &failure));
     if (socket.get() < 0)
         return ProbeOutcome::failed(failure);
-    const Session session(libssh2_session_init());
-    if (!session)
+    const SshConnection ssh(libssh2_session_init());
+    if (!ssh)
         return ProbeOutcome::failed(ProbeFailure::SshFailed);
-    const Deadline deadline(session.get(), at);
-    libssh2_session_set_blocking(session.get(), 1);
+    const Deadline deadline(ssh.get(), at);
+    libssh2_session_set_blocking(ssh.get(), 1);
 
     QFile knownHostsFile(QDir(job.sshFolder).filePath(u"known_hosts"_s));
     const QByteArray knownHosts =
         knownHostsFile.open(QIODevice::ReadOnly) ? knownHostsFile.readAll() : QByteArray();
-    preferKnownHostKeyTypes(session.get(),
+    preferKnownHostKeyTypes(ssh.get(),
                             knownHostKeyTypes(knownHosts, job.address.host, job.address.port));
 
     if (!deadline.arm())
         return ProbeOutcome::failed(ProbeFailure::TimedOut);
-    if (const int rc = libssh2_session_handshake(session.get(), socket.get()); rc != 0)
+    if (const int rc = libssh2_session_handshake(ssh.get(), socket.get()); rc != 0)
         return ProbeOutcome::failed(rc == LIBSSH2_ERROR_TIMEOUT
                                         ? QString(ProbeFailure::TimedOut)
-                                        : ProbeFailure::SshFailed + u": "_s +
-                                              lastError(session.get()));
+                                        : ProbeFailure::SshFailed + u": "_s + lastError(ssh.get()));
 
     size_t keyLength = 0;
     int keyType = 0;
-    const char* key = libssh2_session_hostkey(session.get(), &keyLength, &keyType);
+    const char* key = libssh2_session_hostkey(ssh.get(), &keyLength, &keyType);
     if (!key)
         return ProbeOutcome::failed(ProbeFailure::SshFailed);
     switch (checkHostKey(knownHosts, job.address.host, job.address.port,
@@ -244,20 +242,19 @@ ProbeOutcome measureSftp(const SftpJob& job)
     }
 
     const QByteArray user = job.username.toUtf8();
-    const QDir ssh(job.sshFolder);
-    if (!authenticateWithAgent(session.get(), user, deadline) &&
-        !authenticateWithKeyFile(session.get(), user, ssh.filePath(u"id_ed25519"_s), deadline) &&
-        !authenticateWithKeyFile(session.get(), user, ssh.filePath(u"id_ecdsa"_s), deadline))
+    const QDir keys(job.sshFolder);
+    if (!authenticateWithAgent(ssh.get(), user, deadline) &&
+        !authenticateWithKeyFile(ssh.get(), user, keys.filePath(u"id_ed25519"_s), deadline) &&
+        !authenticateWithKeyFile(ssh.get(), user, keys.filePath(u"id_ecdsa"_s), deadline))
         return ProbeOutcome::failed(Clock::now() >= at
                                         ? QString(ProbeFailure::TimedOut)
                                         : QString(ProbeFailure::AuthenticationFailed));
 
     if (!deadline.arm())
         return ProbeOutcome::failed(ProbeFailure::TimedOut);
-    const Sftp sftp(libssh2_sftp_init(session.get()), SftpDeleter{session.get()});
+    const Sftp sftp(libssh2_sftp_init(ssh.get()), SftpDeleter{ssh.get()});
     if (!sftp)
-        return ProbeOutcome::failed(libssh2_session_last_errno(session.get()) ==
-                                            LIBSSH2_ERROR_TIMEOUT
+        return ProbeOutcome::failed(libssh2_session_last_errno(ssh.get()) == LIBSSH2_ERROR_TIMEOUT
                                         ? QString(ProbeFailure::TimedOut)
                                         : ProbeFailure::SshFailed + u": no SFTP service"_s);
 
@@ -269,7 +266,7 @@ ProbeOutcome measureSftp(const SftpJob& job)
     if (const int rc = libssh2_sftp_stat_ex(sftp.get(), path.constData(), pathLength,
                                             LIBSSH2_SFTP_STAT, &attributes);
         rc != 0)
-        return ProbeOutcome::failed(sftpFailure(session.get(), sftp.get(), rc));
+        return ProbeOutcome::failed(sftpFailure(ssh.get(), sftp.get(), rc));
     if ((attributes.flags & LIBSSH2_SFTP_ATTR_PERMISSIONS) &&
         !LIBSSH2_SFTP_S_ISDIR(attributes.permissions))
         return ProbeOutcome::failed(ProbeFailure::NotAFolder);
@@ -279,7 +276,7 @@ ProbeOutcome measureSftp(const SftpJob& job)
         return ProbeOutcome::failed(ProbeFailure::TimedOut);
     if (const int rc = libssh2_sftp_statvfs(sftp.get(), path.constData(), pathLength, &volume);
         rc != 0)
-        return ProbeOutcome::failed(sftpFailure(session.get(), sftp.get(), rc));
+        return ProbeOutcome::failed(sftpFailure(ssh.get(), sftp.get(), rc));
     return figures(volume);
 }
 
@@ -290,7 +287,7 @@ std::optional<DiskSpace> SftpDiskSpaceProbe::query(const QString& address)
     return measure(address).space;
 }
 
-ProbeTask SftpDiskSpaceProbe::prepare(const QString& address, std::chrono::milliseconds timeout)
+Measurement SftpDiskSpaceProbe::prepare(const QString& address, std::chrono::milliseconds timeout)
 {
     QString whyNot;
     const std::optional<SftpAddress> sftp = parseSftpAddress(address, &whyNot);

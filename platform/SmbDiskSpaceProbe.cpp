@@ -2,8 +2,8 @@
 
 #include "platform/ProbeFailure.h"
 #include "platform/RemoteAddress.h"
-#include "platform/SmbHelperServer.h"
 #include "platform/SmbProbeProtocol.h"
+#include "platform/SmbWorkerServer.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -13,7 +13,7 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-const QString HelperName = u"vardometer-smb-probe"_s;
+const QString WorkerName = u"vardometer-smb-probe"_s;
 
 bool isExecutableFile(const QString& path)
 {
@@ -23,23 +23,23 @@ bool isExecutableFile(const QString& path)
 
 } // namespace
 
-SmbDiskSpaceProbe::SmbDiskSpaceProbe(QString helperProgram)
-    : m_helperProgram(std::move(helperProgram))
+SmbDiskSpaceProbe::SmbDiskSpaceProbe(QString workerProgram)
+    : m_workerProgram(std::move(workerProgram))
 {
 }
 
-QString SmbDiskSpaceProbe::defaultHelperProgram()
+QString SmbDiskSpaceProbe::defaultWorkerProgram()
 {
     // Installed programs find it beside themselves; the build's programs and tests live in
     // folders of their own and find it where the build put it.
     if (QCoreApplication::instance()) {
-        const QString beside = QDir(QCoreApplication::applicationDirPath()).filePath(HelperName);
+        const QString beside = QDir(QCoreApplication::applicationDirPath()).filePath(WorkerName);
         if (isExecutableFile(beside))
             return beside;
     }
-#ifdef VARDOMETER_SMB_HELPER
-    if (isExecutableFile(QStringLiteral(VARDOMETER_SMB_HELPER)))
-        return QStringLiteral(VARDOMETER_SMB_HELPER);
+#ifdef VARDOMETER_SMB_WORKER
+    if (isExecutableFile(QStringLiteral(VARDOMETER_SMB_WORKER)))
+        return QStringLiteral(VARDOMETER_SMB_WORKER);
 #endif
     return {};
 }
@@ -54,7 +54,7 @@ void SmbDiskSpaceProbe::setShareCredentials(const QList<ShareCredential>& creden
     m_credentials = credentials;
 }
 
-ProbeTask SmbDiskSpaceProbe::prepare(const QString& address, std::chrono::milliseconds timeout)
+Measurement SmbDiskSpaceProbe::prepare(const QString& address, std::chrono::milliseconds timeout)
 {
     QString whyNot;
     const std::optional<SmbAddress> smb = parseSmbAddress(address, &whyNot);
@@ -62,9 +62,9 @@ ProbeTask SmbDiskSpaceProbe::prepare(const QString& address, std::chrono::millis
         return [whyNot] {
             return ProbeOutcome::failed(ProbeFailure::InvalidAddress + u": "_s + whyNot);
         };
-    const QString helper = m_helperProgram.isEmpty() ? defaultHelperProgram() : m_helperProgram;
-    if (!isExecutableFile(helper))
-        return [] { return ProbeOutcome::failed(ProbeFailure::SmbHelperMissing); };
+    const QString worker = m_workerProgram.isEmpty() ? defaultWorkerProgram() : m_workerProgram;
+    if (!isExecutableFile(worker))
+        return [] { return ProbeOutcome::failed(ProbeFailure::SmbWorkerMissing); };
 
     SmbProbeRequest request;
     request.server = smb->server;
@@ -73,17 +73,17 @@ ProbeTask SmbDiskSpaceProbe::prepare(const QString& address, std::chrono::millis
         request.folderUrl = smbClientUrl(*smb);
     request.logon = smbLogonFor(*smb, m_credentials);
     request.timeoutMs = static_cast<int>(std::max<qint64>(1, timeout.count()));
-    if (!m_server || m_serverProgram != helper) {
-        m_server = std::make_shared<SmbHelperServer>(helper);
-        m_serverProgram = helper;
+    if (!m_server || m_serverProgram != worker) {
+        m_server = std::make_shared<SmbWorkerServer>(worker);
+        m_serverProgram = worker;
     }
     return [server = m_server, input = encodeSmbProbeRequest(request), timeout] {
-        const SmbHelperServer::Answer answer =
+        const SmbWorkerServer::Answer answer =
             server->exchange(input, std::chrono::steady_clock::now() + timeout);
         if (answer.timedOut)
             return ProbeOutcome::failed(ProbeFailure::TimedOut);
         if (!answer.error.isEmpty())
-            return ProbeOutcome::failed(ProbeFailure::SmbHelperFailed + u": "_s + answer.error);
+            return ProbeOutcome::failed(ProbeFailure::SmbWorkerFailed + u": "_s + answer.error);
         return decodeProbeOutcome(answer.data);
     };
 }

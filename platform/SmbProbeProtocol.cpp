@@ -76,16 +76,16 @@ ProbeOutcome decodeProbeOutcome(const QByteArray& data)
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(data, &error);
     if (error.error != QJsonParseError::NoError || !document.isObject())
-        return ProbeOutcome::failed(ProbeFailure::SmbHelperFailed);
+        return ProbeOutcome::failed(ProbeFailure::SmbWorkerFailed);
     const QJsonObject o = document.object();
     if (o.contains(u"failure"_s)) {
         const QString failure = o.value(u"failure"_s).toString();
-        return ProbeOutcome::failed(failure.isEmpty() ? QString(ProbeFailure::SmbHelperFailed)
+        return ProbeOutcome::failed(failure.isEmpty() ? QString(ProbeFailure::SmbWorkerFailed)
                                                       : failure);
     }
     const std::optional<qint64> free = bytesValue(o.value(u"free"_s));
     const std::optional<qint64> total = bytesValue(o.value(u"total"_s));
     if (!free || !total)
-        return ProbeOutcome::failed(ProbeFailure::SmbHelperFailed);
+        return ProbeOutcome::failed(ProbeFailure::SmbWorkerFailed);
     return ProbeOutcome::measured(DiskSpace{*free, *total});
 }

@@ -7,9 +7,9 @@
 
 #include <optional>
 
-// What the SMB probe hands its helper process on standard input. libsmbclient cannot serve
-// several threads at once, so every SMB measurement runs in a process of its own; the
-// password travels through this pipe only, never on a command line or in the environment.
+// What the SMB probe hands the worker process of one measurement (SmbWorkerServer.h) on
+// that process's own socket. The password travels there only, never on a command line, in
+// the environment or in an answer.
 struct SmbProbeRequest {
     QString server;    // as the address wrote it, for telling an unknown host apart
     QString shareUrl;  // smbClientUrl(address, true)
@@ -21,7 +21,7 @@ struct SmbProbeRequest {
 QByteArray encodeSmbProbeRequest(const SmbProbeRequest& request);
 std::optional<SmbProbeRequest> decodeSmbProbeRequest(const QByteArray& data);
 
-// The helper's answer on standard output. Anything that does not decode is the helper's
+// The worker's answer on the same socket. Anything that does not decode is the worker's
 // failure.
 QByteArray encodeProbeOutcome(const ProbeOutcome& outcome);
 ProbeOutcome decodeProbeOutcome(const QByteArray& data);

@@ -1,6 +1,6 @@
 // vardometer-smb-probe --serve: measures SMB shares for the SMB probe, each in a process of
 // its own, since libsmbclient cannot serve several threads at once. It waits on standard
-// input (a socket from SmbHelperServer) for sockets, one per measurement, and forks a child
+// input (a socket from SmbWorkerServer) for sockets, one per measurement, and forks a child
 // for each; the child says its PID, reads one request (SmbProbeProtocol.h), answers it and
 // ends. The password arrives through that socket and goes nowhere but to the server.
 //
@@ -61,9 +61,9 @@ void supplyLogon(SMBCCTX* context, const char*, const char*, char* workgroup, in
     copyInto(password, passwordSize, logon->password);
 }
 
-class SmbSession {
+class SmbClient {
 public:
-    SmbSession(const SmbProbeRequest& request)
+    SmbClient(const SmbProbeRequest& request)
         : m_context(smbc_new_context())
     {
         m_logon.guest = request.logon.guest;
@@ -85,8 +85,8 @@ public:
         if (!smbc_init_context(m_context))
             m_context = nullptr;
     }
-    SmbSession(const SmbSession&) = delete;
-    SmbSession& operator=(const SmbSession&) = delete;
+    SmbClient(const SmbClient&) = delete;
+    SmbClient& operator=(const SmbClient&) = delete;
 
     bool valid() const { return m_context != nullptr; }
     bool guest() const { return m_logon.guest; }
@@ -126,13 +126,13 @@ bool isRefusal(int error)
     return error == EACCES || error == EPERM || error == EINVAL;
 }
 
-// The server took the session (user and password) when it lets the user at its IPC$
-// share; only a refused session is a logon failure rather than a refused share.
-bool logonRefused(SmbSession& session, const QString& shareUrl)
+// The server accepted the logon (user and password) when it lets the user at its IPC$
+// share; only a refused logon is a logon failure rather than a refused share.
+bool logonRefused(SmbClient& client, const QString& shareUrl)
 {
     const QString ipcUrl = shareUrl.left(shareUrl.lastIndexOf(u'/')) + u"/IPC$"_s;
     struct stat status {};
-    return session.stat(ipcUrl, &status) != 0 && isRefusal(errno);
+    return client.stat(ipcUrl, &status) != 0 && isRefusal(errno);
 }
 
 QString connectionFailure(int error, const QString& server)
@@ -173,21 +173,21 @@ ProbeOutcome figures(const struct statvfs& volume)
 
 ProbeOutcome measure(const SmbProbeRequest& request)
 {
-    SmbSession session(request);
-    if (!session.valid())
+    SmbClient client(request);
+    if (!client.valid())
         return ProbeOutcome::failed(u"SMB error: the client library did not start"_s);
 
     struct statvfs volume {};
-    if (session.statvfs(request.shareUrl, &volume) != 0) {
+    if (client.statvfs(request.shareUrl, &volume) != 0) {
         const int error = errno;
         if (error == ENOENT)
             return ProbeOutcome::failed(ProbeFailure::NoSuchShare);
         if (error == EINVAL && !hostResolves(request.server))
             return ProbeOutcome::failed(ProbeFailure::HostNotFound);
         if (isRefusal(error)) {
-            if (session.guest() && error != EINVAL)
+            if (client.guest() && error != EINVAL)
                 return ProbeOutcome::failed(ProbeFailure::GuestAccessDenied);
-            if (!session.guest() && logonRefused(session, request.shareUrl))
+            if (!client.guest() && logonRefused(client, request.shareUrl))
                 return ProbeOutcome::failed(ProbeFailure::LogonFailure);
             if (error != EINVAL)
                 return ProbeOutcome::failed(ProbeFailure::AccessDenied);
@@ -198,7 +198,7 @@ ProbeOutcome measure(const SmbProbeRequest& request)
         return figures(volume);
 
     struct stat status {};
-    if (session.stat(request.folderUrl, &status) != 0) {
+    if (client.stat(request.folderUrl, &status) != 0) {
         const int error = errno;
         if (error == ENOENT || error == ENOTDIR)
             return ProbeOutcome::failed(ProbeFailure::NoSuchFolder);
@@ -208,7 +208,7 @@ ProbeOutcome measure(const SmbProbeRequest& request)
     }
     if (!S_ISDIR(status.st_mode))
         return ProbeOutcome::failed(ProbeFailure::NotAFolder);
-    if (session.statvfs(request.folderUrl, &volume) != 0)
+    if (client.statvfs(request.folderUrl, &volume) != 0)
         return ProbeOutcome::failed(connectionFailure(errno, request.server));
     return figures(volume);
 }
@@ -252,7 +252,7 @@ void writeAll(int fd, const QByteArray& data)
 
     const std::optional<SmbProbeRequest> request = decodeSmbProbeRequest(readAll(socket));
     if (!request) {
-        writeAll(socket, encodeProbeOutcome(ProbeOutcome::failed(ProbeFailure::SmbHelperFailed)));
+        writeAll(socket, encodeProbeOutcome(ProbeOutcome::failed(ProbeFailure::SmbWorkerFailed)));
         ::_exit(2);
     }
     // The probe kills this process at its deadline; this is for a probe that cannot.

@@ -13,7 +13,7 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// What the probe's tasks share; owned by the tasks too, so a task abandoned by a sweep may
+// What the probe's measurements share; owned by them too, so one abandoned by a sweep may
 // return after the probe and the test's locals are gone.
 struct Gate {
     std::mutex mutex;
@@ -55,7 +55,7 @@ public:
     {
         return measure(address).space;
     }
-    ProbeTask prepare(const QString& address, std::chrono::milliseconds) override
+    Measurement prepare(const QString& address, std::chrono::milliseconds) override
     {
         return [gate = gate, address, blocks = m_blocking.contains(address), delay = m_delay] {
             std::unique_lock<std::mutex> lock(gate->mutex);

@@ -262,7 +262,7 @@ void TestSftpProbe::sweepOfHosts()
 {
     QVERIFY(arrangeHome({hostEntry(bracketed())}, {u"id_ed25519"_s}, false));
     const QString volume = m_dir.filePath(u"volume"_s);
-    QStringList addresses; // sessions side by side, each on a thread of its own
+    QStringList addresses; // connections side by side, each on a thread of its own
     for (const QString& below : {u""_s, u"/"_s, u"/sub%20folder"_s, u"/sub%20folder/"_s,
                                  u"/sub%20folder/%232"_s, u"/./sub%20folder"_s})
         addresses << address(volume + below);

@@ -48,9 +48,9 @@ QList<ProcessEntry> processes()
     return all;
 }
 
-// Our SMB helper servers (children of this test) and the measurements they forked; the
+// Our SMB worker servers (children of this test) and the measurements they forked; the
 // kernel keeps 15 characters of a program's name.
-QList<int> smbHelpers(bool measurementsOnly)
+QList<int> smbWorkers(bool measurementsOnly)
 {
     const QList<ProcessEntry> all = processes();
     QList<int> servers, measurements;
@@ -82,7 +82,7 @@ private Q_SLOTS:
     void failures();
     void passwordTravelsOnlyThroughThePipe();
     void sweepOfSharesAndDeadHosts();
-    void missingHelper();
+    void missingWorker();
 
 private:
     QString url(const QString& rest) const
@@ -243,7 +243,7 @@ void TestSmbProbe::failures()
     QVERIFY(!outcome.space);
     QCOMPARE(outcome.failure, failure);
     QVERIFY(!outcome.failure.contains(Password));
-    QTRY_COMPARE(smbHelpers(true), QList<int>()); // even one that timed out
+    QTRY_COMPARE(smbWorkers(true), QList<int>()); // even one that timed out
 }
 
 void TestSmbProbe::passwordTravelsOnlyThroughThePipe()
@@ -255,12 +255,12 @@ void TestSmbProbe::passwordTravelsOnlyThroughThePipe()
     const QString address = u"smb://127.0.0.1:%1/private"_s.arg(m_deadHosts.ports()[1]);
     std::thread measuring([&] { outcome = probe->measure(address, 5s); });
 
-    QTRY_COMPARE(smbHelpers(true).size(), 1);
-    const QList<int> helpers = smbHelpers(false);
-    QCOMPARE(helpers.size(), 2); // the server and its one measurement
+    QTRY_COMPARE(smbWorkers(true).size(), 1);
+    const QList<int> workers = smbWorkers(false);
+    QCOMPARE(workers.size(), 2); // the server and its one measurement
     const QByteArray secret = Password.toUtf8();
     QByteArrayList seen;
-    for (const int pid : helpers)
+    for (const int pid : workers)
         seen << procFile(pid, "cmdline") << procFile(pid, "environ");
     measuring.join();
 
@@ -268,9 +268,9 @@ void TestSmbProbe::passwordTravelsOnlyThroughThePipe()
     for (const QByteArray& text : std::as_const(seen))
         QVERIFY(!text.contains(secret));
     QCOMPARE(outcome.failure, QString(ProbeFailure::TimedOut));
-    QTRY_COMPARE(smbHelpers(true), QList<int>()); // killed at the time-out
+    QTRY_COMPARE(smbWorkers(true), QList<int>()); // killed at the time-out
     probe.reset();
-    QCOMPARE(smbHelpers(false), QList<int>()); // the server ends with its probe
+    QCOMPARE(smbWorkers(false), QList<int>()); // the server ends with its probe
 }
 
 void TestSmbProbe::sweepOfSharesAndDeadHosts()
@@ -299,14 +299,14 @@ void TestSmbProbe::sweepOfSharesAndDeadHosts()
     QCOMPARE(outcomes[4].failure, QString(ProbeFailure::NoSuchShare));
     QVERIFY2(outcomes[5].space, qPrintable(outcomes[5].failure));
     QCOMPARE(outcomes[5].space->totalBytes, guest.totalBytes);
-    // Abandoned measurements are killed by their own tasks a moment later.
-    QTRY_COMPARE(smbHelpers(true), QList<int>());
+    // Abandoned measurements are killed at their own deadlines a moment later.
+    QTRY_COMPARE(smbWorkers(true), QList<int>());
 }
 
-void TestSmbProbe::missingHelper()
+void TestSmbProbe::missingWorker()
 {
-    SmbDiskSpaceProbe probe(m_dir.filePath(u"no-such-helper"_s));
-    QCOMPARE(probe.measure(u"\\\\fs1\\data"_s).failure, QString(ProbeFailure::SmbHelperMissing));
+    SmbDiskSpaceProbe probe(m_dir.filePath(u"no-such-worker"_s));
+    QCOMPARE(probe.measure(u"\\\\fs1\\data"_s).failure, QString(ProbeFailure::SmbWorkerMissing));
 }
 
 QTEST_GUILESS_MAIN(TestSmbProbe)

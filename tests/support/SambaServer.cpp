@@ -49,8 +49,8 @@ bool SambaServer::start(const QList<SambaShare>& shares, const QList<SambaAccoun
                    u"printing = bsd\n"_s
                    u"printcap name = /dev/null\n"_s
                    u"disable spoolss = yes\n"_s
-                   // No RPC helpers: they would run in sessions of their own, out of reach.
-                   u"rpc start on demand helpers = no\n"_s.arg(ports.join(u' '), m_folder.path());
+                   // No RPC daemons: they would detach from smbd, out of reach of its PID.
+                   u"rpc start on demand workers = no\n"_s.arg(ports.join(u' '), m_folder.path());
     for (const SambaShare& share : shares) {
         conf += u"[%1]\npath = %2\nread only = yes\n"_s.arg(share.name, share.path);
         conf += share.guest ? u"guest ok = yes\n"_s : u"valid users = %1\n"_s.arg(share.validUser);

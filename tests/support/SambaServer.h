@@ -22,8 +22,9 @@ struct SambaAccount {
 // smbd on a free port of 127.0.0.1 and ::1, with a configuration, account database and
 // state of its own in a temporary folder, stopped by its PID at the end. Needs root.
 //
-// smbd signals its whole process group when it ends; it runs in a session of its own
-// (--no-process-group under setsid), so that signal cannot reach the test or the runner.
+// smbd signals its whole process group when it ends; it runs in a group of its own
+// (--no-process-group, started through setsid), so that signal cannot reach the test or
+// the runner.
 class SambaServer {
 public:
     ~SambaServer() { stop(); }

@@ -1,4 +1,4 @@
-#include "platform/SmbHelperServer.h"
+#include "platform/SmbWorkerServer.h"
 
 #include <QFile>
 
@@ -10,6 +10,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -102,18 +103,18 @@ bool readBefore(int fd, Clock::time_point deadline, QByteArray* data, bool until
 
 } // namespace
 
-SmbHelperServer::SmbHelperServer(QString program)
+SmbWorkerServer::SmbWorkerServer(QString program)
     : m_program(std::move(program))
 {
 }
 
-SmbHelperServer::~SmbHelperServer()
+SmbWorkerServer::~SmbWorkerServer()
 {
     const std::lock_guard<std::mutex> held(m_mutex);
     stopServer();
 }
 
-bool SmbHelperServer::startServer(QString* error)
+bool SmbWorkerServer::startServer(QString* error)
 {
     // A datagram-like socket: each message carries exactly one child's socket.
     int pair[2];
@@ -127,23 +128,35 @@ bool SmbHelperServer::startServer(QString* error)
     posix_spawn_file_actions_adddup2(&actions, pair[1], STDIN_FILENO);
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    // Whatever this thread blocks, the server and its children must get their alarms.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t none;
+    sigemptyset(&none);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
     const QByteArray path = QFile::encodeName(m_program);
     char serve[] = "--serve";
     char* const argv[] = {const_cast<char*>(path.constData()), serve, nullptr};
     pid_t pid = -1;
-    const int spawned = ::posix_spawn(&pid, path.constData(), &actions, nullptr, argv, environ);
+    const int spawned = ::posix_spawn(&pid, path.constData(), &actions, &attributes, argv, environ);
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     if (spawned != 0) {
         ::close(pair[0]);
         *error = errorText(spawned);
         return false;
     }
+    // A server that stops taking sockets (stopped, or stuck forking) must not hold every
+    // measurement waiting here.
+    const timeval sendLimit{5, 0};
+    ::setsockopt(pair[0], SOL_SOCKET, SO_SNDTIMEO, &sendLimit, sizeof sendLimit);
     m_control = pair[0];
     m_pid = pid;
     return true;
 }
 
-void SmbHelperServer::stopServer()
+void SmbWorkerServer::stopServer()
 {
     if (m_control >= 0)
         ::close(m_control); // the server ends when its control socket does
@@ -164,7 +177,7 @@ void SmbHelperServer::stopServer()
     m_pid = -1;
 }
 
-int SmbHelperServer::connectChild(QString* error)
+int SmbWorkerServer::connectChild(QString* error)
 {
     int pair[2];
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0) {
@@ -190,7 +203,7 @@ int SmbHelperServer::connectChild(QString* error)
     return -1;
 }
 
-SmbHelperServer::Answer SmbHelperServer::exchange(const QByteArray& request,
+SmbWorkerServer::Answer SmbWorkerServer::exchange(const QByteArray& request,
                                                   Clock::time_point deadline)
 {
     Answer answer;

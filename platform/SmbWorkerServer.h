@@ -6,7 +6,7 @@
 #include <chrono>
 #include <mutex>
 
-// The SMB helper program running as a forking server. libsmbclient cannot serve several
+// The SMB worker program running as a forking server. libsmbclient cannot serve several
 // threads at once, so every SMB measurement runs in a process of its own; starting the
 // program afresh for each would cost more processor time than the measurement itself
 // (the dynamic loader resolving the library's hundred-odd dependencies), so one copy that
@@ -15,16 +15,16 @@
 // Each child reads its request (which may hold a password) from a socket of its own and
 // answers on it; it is killed by its PID at the deadline. The server ends when this object
 // goes, or with the program.
-class SmbHelperServer {
+class SmbWorkerServer {
 public:
-    explicit SmbHelperServer(QString program);
-    ~SmbHelperServer();
-    SmbHelperServer(const SmbHelperServer&) = delete;
-    SmbHelperServer& operator=(const SmbHelperServer&) = delete;
+    explicit SmbWorkerServer(QString program);
+    ~SmbWorkerServer();
+    SmbWorkerServer(const SmbWorkerServer&) = delete;
+    SmbWorkerServer& operator=(const SmbWorkerServer&) = delete;
 
     struct Answer {
         bool timedOut = false;
-        QString error; // the helper could not be started or gave no answer
+        QString error; // the worker could not be started or gave no answer
         QByteArray data;
     };
     // Safe to call from several threads at once.
