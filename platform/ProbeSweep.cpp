@@ -74,15 +74,16 @@ struct Sweep {
     size_t concurrency = 1;
     size_t ceiling = 1;
     Clock::duration stalledAfter{};
-    bool spareCpu = false; // stalled probes stop counting only while this holds
-    bool over = false;     // the caller has returned: nothing more starts
+    bool spareCpu = false;
+    Clock::time_point lastAnswer; // of any probe of this sweep; its start before the first
+    bool over = false;            // the caller has returned: nothing more starts
     std::shared_ptr<AddressesInFlight> inFlight = AddressesInFlight::instance();
 
     bool hasRoom(Clock::time_point now) const
     {
         if (running.size() >= ceiling)
             return false;
-        if (!spareCpu)
+        if (!spareCpu && now - lastAnswer < stalledAfter)
             return running.size() < concurrency;
         const auto busy = std::count_if(running.begin(), running.end(), [&](size_t i) {
             return now - jobs[i].started < stalledAfter;
@@ -142,8 +143,10 @@ void work(const std::shared_ptr<Sweep>& sweep, size_t job)
         sweep->inFlight->release(address);
         lock.lock();
         const bool abandoned = sweep->jobs[job].state == JobState::Done;
-        if (!abandoned)
+        if (!abandoned) {
             sweep->finish(job, std::move(outcome));
+            sweep->lastAnswer = Clock::now();
+        }
         const std::optional<size_t> next = abandoned ? std::nullopt : sweep->take(Clock::now());
         if (!next) {
             sweep->changed.notify_all();
@@ -173,6 +176,7 @@ QList<ProbeOutcome> sweepAddresses(DiskSpaceProbe& probe, const QStringList& add
     sweep->concurrency = static_cast<size_t>(std::max(1, settings.concurrency));
     sweep->ceiling = sweep->concurrency * CeilingPerConcurrency;
     sweep->stalledAfter = settings.stalledAfter;
+    sweep->lastAnswer = Clock::now();
 
     QHash<QString, size_t> jobOf;
     QList<size_t> order;

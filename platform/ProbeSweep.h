@@ -11,12 +11,13 @@
 struct SweepSettings {
     // For each probe, from its start; a probe that misses it counts as failed ("timed out").
     std::chrono::milliseconds timeout{DefaultProbeTimeout};
-    // Probes busy at once. One still waiting after stalledAfter, while the processors have
-    // time to spare, is taken to wait on a slow or dead peer and stops counting, so dead
-    // hosts cannot hold the queue up for a whole time-out each. While the processors are
-    // busy, more probes at once would only make each slower (and miss time-outs it would
-    // otherwise keep), so then every running probe counts. In flight at once are never
-    // more than 4 × concurrency.
+    // Probes busy at once. One still running after stalledAfter is taken to wait on a slow
+    // or dead peer and stops counting, so dead hosts cannot hold the queue up for a whole
+    // time-out each: when the processors have time to spare, or when no probe at all has
+    // answered for stalledAfter. While the processors are busy and answers keep coming,
+    // slow probes are more likely starved than waiting, and more at once would only make
+    // each slower (and miss time-outs they would otherwise keep), so then every running
+    // probe counts. In flight at once are never more than 4 × concurrency.
     int concurrency = 32;
     std::chrono::milliseconds stalledAfter{250};
     // Whether the processors have time to spare, asked about every 100 ms; empty: at least

@@ -119,9 +119,10 @@ private Q_SLOTS:
     void outcomesInTheAddressesOrder();
     void poolBound();
     void stuckProbeTimesOutAndIsNotStartedAgain();
+    void deadPeersDoNotHoldUpTheQueue_data();
     void deadPeersDoNotHoldUpTheQueue();
-    void slowProbesAddRoomOnlyWhileProcessorsAreIdle_data();
-    void slowProbesAddRoomOnlyWhileProcessorsAreIdle();
+    void starvedProbesKeepTheBound_data();
+    void starvedProbesKeepTheBound();
     void queryOnlyProbesAreNeverAskedTwiceAtOnce();
     void whileWaitingMayEndTheSweep();
 };
@@ -199,8 +200,16 @@ void TestProbeSweep::stuckProbeTimesOutAndIsNotStartedAgain()
     QTRY_VERIFY(sweepAddresses(again, {u"/mnt/dead"_s}, settings).front().space);
 }
 
+void TestProbeSweep::deadPeersDoNotHoldUpTheQueue_data()
+{
+    QTest::addColumn<bool>("spareCpu");
+    QTest::newRow("idle processors") << true;
+    QTest::newRow("processors busy with other work") << false;
+}
+
 void TestProbeSweep::deadPeersDoNotHoldUpTheQueue()
 {
+    QFETCH(bool, spareCpu);
     // Two slots, both taken first by peers that never answer by themselves. The live ones
     // queued behind them must still be measured long before the dead ones time out.
     const QStringList dead{u"smb://dead1/x"_s, u"smb://dead2/x"_s, u"smb://dead3/x"_s};
@@ -210,7 +219,7 @@ void TestProbeSweep::deadPeersDoNotHoldUpTheQueue()
     settings.concurrency = 2;
     settings.stalledAfter = 50ms;
     settings.timeout = 30s;
-    settings.cpuHasSpareCapacity = [] { return true; };
+    settings.cpuHasSpareCapacity = [spareCpu] { return spareCpu; };
     settings.whileWaiting = [&] {
         // Once every live share has answered, the dead ones may answer too.
         if (probe.gate->returnedCount() == live.size())
@@ -223,31 +232,39 @@ void TestProbeSweep::deadPeersDoNotHoldUpTheQueue()
         QVERIFY2(outcome.space, qPrintable(outcome.failure));
 }
 
-void TestProbeSweep::slowProbesAddRoomOnlyWhileProcessorsAreIdle_data()
+void TestProbeSweep::starvedProbesKeepTheBound_data()
 {
     QTest::addColumn<bool>("spareCpu");
     QTest::newRow("idle processors: slow probes make room") << true;
-    // Busy processors are what makes probes slow; more at once would miss time-outs.
+    // Busy processors, and answers keep coming: the slow probes are taken for starved ones,
+    // and more at once would make every probe slower still.
     QTest::newRow("busy processors: the bound holds") << false;
 }
 
-void TestProbeSweep::slowProbesAddRoomOnlyWhileProcessorsAreIdle()
+void TestProbeSweep::starvedProbesKeepTheBound()
 {
     QFETCH(bool, spareCpu);
-    GatedProbe probe({}, 150ms);
+    // Three slots: two held by slow probes, the third answering quick ones all along.
+    const QStringList slow{u"/slow/1"_s, u"/slow/2"_s};
+    const QStringList quick = numbered(u"/quick/"_s, 100);
+    GatedProbe probe(slow, 5ms);
     SweepSettings settings;
-    settings.concurrency = 2;
-    settings.stalledAfter = 10ms;
+    settings.concurrency = 3;
+    settings.stalledAfter = 200ms;
     settings.cpuHasSpareCapacity = [spareCpu] { return spareCpu; };
+    settings.whileWaiting = [&] {
+        if (probe.gate->returnedCount() == quick.size()) // the slow ones end last
+            probe.gate->release();
+    };
 
-    const QList<ProbeOutcome> outcomes = sweepAddresses(probe, numbered(u"/slow"_s, 8), settings);
+    const QList<ProbeOutcome> outcomes = sweepAddresses(probe, slow + quick, settings);
 
     for (const ProbeOutcome& outcome : outcomes)
         QVERIFY(outcome.space);
     if (spareCpu)
-        QVERIFY2(probe.gate->mostRunning > 2, qPrintable(QString::number(probe.gate->mostRunning)));
+        QVERIFY2(probe.gate->mostRunning > 3, qPrintable(QString::number(probe.gate->mostRunning)));
     else
-        QCOMPARE(probe.gate->mostRunning, 2);
+        QCOMPARE(probe.gate->mostRunning, 3);
 }
 
 void TestProbeSweep::queryOnlyProbesAreNeverAskedTwiceAtOnce()
