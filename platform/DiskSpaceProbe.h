@@ -1,7 +1,14 @@
 #pragma once
 
+#include "platform/ShareCredential.h"
+
+#include <QList>
 #include <QString>
 
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <mutex>
 #include <optional>
 
 struct DiskSpace {
@@ -11,9 +18,27 @@ struct DiskSpace {
     qint64 totalBytes = 0;
 };
 
+// What one measurement found: the figures, or why there are none. The reason is for people
+// (the command-line tool's standard error, tests): short, in lower case, one of the texts of
+// ProbeFailure.h where one fits, and never holding a password.
+struct ProbeOutcome {
+    std::optional<DiskSpace> space;
+    QString failure; // empty exactly when space holds figures
+
+    static ProbeOutcome measured(DiskSpace space) { return {space, {}}; }
+    static ProbeOutcome failed(QString reason) { return {std::nullopt, std::move(reason)}; }
+};
+
+// One prepared measurement, ready to run on any thread. It owns everything it needs, so it
+// may outlive the probe that prepared it: a sweep abandons one that misses its time-out
+// and never waits for it.
+using Measurement = std::function<ProbeOutcome()>;
+
+inline constexpr std::chrono::milliseconds DefaultProbeTimeout{10'000};
+
 // Asks how large the volume behind an address is and how much of it is free. The engine
 // holds one of these and never looks at the address itself, so probes for further kinds of
-// address (SMB shares, SSH hosts) plug in without the engine changing.
+// address plug in without the engine changing.
 //
 // An address is data typed by the user: probes never hand it to a shell.
 class DiskSpaceProbe {
@@ -23,11 +48,35 @@ public:
     // Empty when the address cannot be parsed, reached or measured, access included; the
     // reason does not matter to the caller, which reports the system as not found. A result
     // always has a positive total: a volume claiming 0 bytes is a failure too, because no
-    // percentage or prediction can be made of it.
+    // percentage or prediction can be made of it. Remote probes give up after
+    // DefaultProbeTimeout.
     virtual std::optional<DiskSpace> query(const QString& address) = 0;
+
+    // The measurement of one address, ready to run and bounded by the time-out where the kind of
+    // address allows it (a local call blocked in the kernel cannot be bounded; the sweep
+    // abandons it instead). Called on the caller's thread; it may run on another.
+    //
+    // The default runs query() under a lock of this probe, so a probe that only answers
+    // query() is never asked twice at once; such a probe must outlive the measurements it prepared.
+    virtual Measurement prepare(const QString& address, std::chrono::milliseconds timeout);
+
+    // prepare() and run at once, on this thread.
+    ProbeOutcome measure(const QString& address,
+                         std::chrono::milliseconds timeout = DefaultProbeTimeout)
+    {
+        return prepare(address, timeout)();
+    }
+
+    // The passwords of SMB servers, for the measurements prepared from now on. Probes that log on
+    // to nothing ignore them.
+    virtual void setShareCredentials(const QList<ShareCredential>& credentials);
 
 protected:
     DiskSpaceProbe() = default;
     DiskSpaceProbe(const DiskSpaceProbe&) = delete;
     DiskSpaceProbe& operator=(const DiskSpaceProbe&) = delete;
+
+private:
+    // Shared with the measurements of the default prepare(), which may outlive a sweep.
+    std::shared_ptr<std::mutex> m_queryLock = std::make_shared<std::mutex>();
 };

@@ -12,11 +12,14 @@ class DispatchingDiskSpaceProbe : public DiskSpaceProbe {
 public:
     void setProbe(DiskAddressKind kind, std::unique_ptr<DiskSpaceProbe> probe);
     std::optional<DiskSpace> query(const QString& address) override;
+    Measurement prepare(const QString& address, std::chrono::milliseconds timeout) override;
+    // Passed on to every registered probe, now and when one is registered later.
+    void setShareCredentials(const QList<ShareCredential>& credentials) override;
 
 private:
     std::map<DiskAddressKind, std::unique_ptr<DiskSpaceProbe>> m_probes;
+    QList<ShareCredential> m_credentials;
 };
 
-// Every kind of address this build can measure. Local paths only, for now: share and SSH
-// addresses fail until their probes are registered here.
+// Every kind of address this build can measure: local paths, SMB shares and SSH hosts.
 std::unique_ptr<DiskSpaceProbe> createDiskSpaceProbe();

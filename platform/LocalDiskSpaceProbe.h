@@ -10,7 +10,11 @@
 // Only directories are measured: a path naming a file fails. The address names a place
 // where the data lives; a file there is almost always a typing mistake, and measuring
 // whichever volume happens to hold it would hide that mistake behind plausible figures.
+//
+// The calls can block in the kernel for as long as a dead network mount takes to answer,
+// and nothing bounds them: the time-out of prepare() is the sweep's to keep.
 class LocalDiskSpaceProbe : public DiskSpaceProbe {
 public:
     std::optional<DiskSpace> query(const QString& address) override;
+    Measurement prepare(const QString& address, std::chrono::milliseconds timeout) override;
 };

@@ -1,33 +1,70 @@
 #include "platform/LocalDiskSpaceProbe.h"
 
 #include "platform/DiskAddress.h"
+#include "platform/ProbeFailure.h"
 
 #include <QFile>
 
+#include <cerrno>
+#include <cstring>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 
-std::optional<DiskSpace> LocalDiskSpaceProbe::query(const QString& address)
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+QString failureOf(int error)
+{
+    switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+        return ProbeFailure::NoSuchFolder;
+    case EACCES:
+    case EPERM:
+        return ProbeFailure::AccessDenied;
+    default:
+        return QString::fromLocal8Bit(std::strerror(error));
+    }
+}
+
+ProbeOutcome measureLocal(const QString& address)
 {
     if (diskAddressKind(address) != DiskAddressKind::Local)
-        return std::nullopt;
+        return ProbeOutcome::failed(address.isEmpty() || address.contains(QChar(0))
+                                        ? QString(ProbeFailure::InvalidAddress)
+                                        : u"not a local path"_s);
     const QByteArray path = QFile::encodeName(address);
 
     struct stat status {};
-    if (::stat(path.constData(), &status) != 0 || !S_ISDIR(status.st_mode))
-        return std::nullopt;
+    if (::stat(path.constData(), &status) != 0)
+        return ProbeOutcome::failed(failureOf(errno));
+    if (!S_ISDIR(status.st_mode))
+        return ProbeOutcome::failed(ProbeFailure::NotAFolder);
 
     struct statvfs volume {};
     if (::statvfs(path.constData(), &volume) != 0)
-        return std::nullopt;
+        return ProbeOutcome::failed(failureOf(errno));
 
     // Block counts are in units of the fragment size. f_bavail leaves out the blocks reserved
     // for the administrator, which is what an ordinary user can still fill.
     DiskSpace space;
     if (__builtin_mul_overflow(volume.f_bavail, volume.f_frsize, &space.freeBytesAvailable) ||
         __builtin_mul_overflow(volume.f_blocks, volume.f_frsize, &space.totalBytes))
-        return std::nullopt;
+        return ProbeOutcome::failed(ProbeFailure::FiguresTooLarge);
     if (space.totalBytes <= 0)
-        return std::nullopt;
-    return space;
+        return ProbeOutcome::failed(ProbeFailure::NoSize);
+    return ProbeOutcome::measured(space);
+}
+
+} // namespace
+
+std::optional<DiskSpace> LocalDiskSpaceProbe::query(const QString& address)
+{
+    return measureLocal(address).space;
+}
+
+Measurement LocalDiskSpaceProbe::prepare(const QString& address, std::chrono::milliseconds)
+{
+    return [address] { return measureLocal(address); };
 }

@@ -1,6 +1,7 @@
 #include "platform/DiskAddress.h"
 #include "platform/DispatchingDiskSpaceProbe.h"
 #include "platform/LocalDiskSpaceProbe.h"
+#include "platform/ProbeFailure.h"
 
 #include <QDir>
 #include <QFile>
@@ -90,6 +91,8 @@ private Q_SLOTS:
     void tmpfsFigures();
     void failures_data();
     void failures();
+    void failureReasons_data();
+    void failureReasons();
     void routing_data();
     void routing();
     void zeroTotalFromAnyProbeFails();
@@ -182,9 +185,9 @@ void TestDiskSpaceProbe::failures_data()
     QTest::newRow("a file, not a directory") << u"a-file"_s << false;
     QTest::newRow("NUL cuts nothing short: the part before it exists")
         << m_dir.path() + QChar(0) + u"/elsewhere"_s << false;
-    QTest::newRow("smb:// needs an SMB probe") << u"smb://server/share"_s << true;
-    QTest::newRow("UNC share needs an SMB probe") << u"\\\\server\\share"_s << true;
-    QTest::newRow("sftp:// needs an SSH probe") << u"sftp://host/srv"_s << true;
+    QTest::newRow("smb:// is no relative path") << u"smb://server/share"_s << true;
+    QTest::newRow("UNC share is no relative path") << u"\\\\server\\share"_s << true;
+    QTest::newRow("sftp:// is no relative path") << u"sftp://host/srv"_s << true;
     QTest::newRow("unknown scheme") << u"http://example.invalid/share"_s << false;
 }
 
@@ -197,6 +200,33 @@ void TestDiskSpaceProbe::failures()
         QVERIFY(isDirectoryByPlainStat(address));
     QVERIFY(!LocalDiskSpaceProbe().query(address));
     QVERIFY(!createDiskSpaceProbe()->query(address));
+}
+
+void TestDiskSpaceProbe::failureReasons_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QString>("failure");
+
+    QTest::newRow("missing directory") << u"no-such-dir"_s << QString(ProbeFailure::NoSuchFolder);
+    QTest::newRow("below a file") << u"a-file/below"_s << QString(ProbeFailure::NoSuchFolder);
+    QTest::newRow("a file") << u"a-file"_s << QString(ProbeFailure::NotAFolder);
+    QTest::newRow("empty address") << QString() << QString(ProbeFailure::InvalidAddress);
+    QTest::newRow("unknown scheme")
+        << u"http://example.invalid/share"_s << QString(ProbeFailure::UnsupportedAddress);
+    QTest::newRow("invalid share address")
+        << u"smb://server"_s << QString(ProbeFailure::InvalidAddress) + u": no share named"_s;
+}
+
+void TestDiskSpaceProbe::failureReasons()
+{
+    QFETCH(QString, address);
+    QFETCH(QString, failure);
+
+    const ProbeOutcome outcome = createDiskSpaceProbe()->measure(address);
+    QVERIFY(!outcome.space);
+    QCOMPARE(outcome.failure, failure);
+    if (diskAddressKind(address) == DiskAddressKind::Local)
+        QCOMPARE(LocalDiskSpaceProbe().measure(address).failure, failure);
 }
 
 void TestDiskSpaceProbe::routing_data()

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "platform/DiskSpaceProbe.h"
+
+#include <QList>
+#include <QStringList>
+
+#include <chrono>
+#include <functional>
+
+struct SweepSettings {
+    // For each probe, from its start; a probe that misses it counts as failed ("timed out").
+    std::chrono::milliseconds timeout{DefaultProbeTimeout};
+    // Probes busy at once. One still running after stalledAfter is taken to wait on a slow
+    // or dead peer and stops counting, so dead hosts cannot hold the queue up for a whole
+    // time-out each: when the processors have time to spare, or when no probe at all has
+    // answered for stalledAfter. While the processors are busy and answers keep coming,
+    // slow probes are more likely starved than waiting, and more at once would only make
+    // each slower (and miss time-outs they would otherwise keep), so then every running
+    // probe counts. In flight at once are never more than 4 × concurrency.
+    int concurrency = 32;
+    std::chrono::milliseconds stalledAfter{250};
+    // Whether the processors have time to spare, asked about every 100 ms; empty: at least
+    // a quarter of the machine's processor time was idle since the last time.
+    std::function<bool()> cpuHasSpareCapacity;
+    // Called on the caller's thread about every 20 ms while the sweep waits, to keep a
+    // window painting. It may throw; the sweep then ends at once, its probes abandoned.
+    std::function<void()> whileWaiting;
+};
+
+// Measures every address at once and gives the outcomes in the addresses' order; an
+// address given twice is measured once. Returns when every probe has answered or missed
+// its time-out, so a sweep lasts about as long as its slowest probe.
+//
+// Probes run on threads of their own that are never waited for: a call blocked in the
+// kernel (statvfs on a dead network mount) is abandoned at the time-out and left to return
+// whenever it does, holding only what its measurement owns. Until it has returned, no sweep in
+// this process starts another probe of the same address; such an address fails at once
+// ("an earlier probe of this address has not returned").
+QList<ProbeOutcome> sweepAddresses(DiskSpaceProbe& probe, const QStringList& addresses,
+                                   const SweepSettings& settings = {});
