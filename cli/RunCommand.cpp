@@ -60,6 +60,33 @@ void warnAboutDuplicateNames(TDMVardometer& dm, FILE* err)
                  u"under one name. Give each system a name of its own."_s.arg(names.join(u", "_s)));
 }
 
+} // namespace
+
+std::optional<RunArguments> parseRunArguments(const QStringList& arguments)
+{
+    RunArguments parsed;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& a = arguments[i];
+        if (a == u"--timeout") {
+            if (++i == arguments.size())
+                return std::nullopt;
+            bool ok = false;
+            const double seconds = arguments[i].toDouble(&ok);
+            // A day at most: more would be no time-out at all.
+            if (!ok || !(seconds > 0) || seconds > 86'400)
+                return std::nullopt;
+            parsed.timeout = std::chrono::milliseconds(static_cast<qint64>(seconds * 1000));
+        } else if (a.startsWith(u'-') || !parsed.file.isEmpty()) {
+            return std::nullopt;
+        } else {
+            parsed.file = a;
+        }
+    }
+    return parsed;
+}
+
+namespace {
+
 QString stoppedAtText(const std::optional<QVariant>& system)
 {
     if (!system)
@@ -75,11 +102,12 @@ int runEngineCommand(RunKind kind, const QStringList& arguments, FILE* out, FILE
                      const Clock& clock, DiskSpaceProbe& probe)
 {
     const char* name = kind == RunKind::CheckSpace ? "check" : "snapshot";
-    if (arguments.size() > 1 || (!arguments.isEmpty() && arguments.front().startsWith(u'-'))) {
-        std::fprintf(err, "usage: vardometer-cli %s [FILE]\n", name);
+    const std::optional<RunArguments> parsed = parseRunArguments(arguments);
+    if (!parsed) {
+        std::fprintf(err, "usage: vardometer-cli %s [--timeout SECONDS] [FILE]\n", name);
         return 2;
     }
-    const QString file = arguments.isEmpty() ? TDMVardometer::defaultFileName() : arguments.front();
+    const QString file = parsed->file.isEmpty() ? TDMVardometer::defaultFileName() : parsed->file;
     PrintingEngineHost host(err);
     std::unique_ptr<TDMVardometer> dm;
     std::unique_ptr<dvDirectories> directories;
@@ -87,6 +115,7 @@ int runEngineCommand(RunKind kind, const QStringList& arguments, FILE* out, FILE
         dm = std::make_unique<TDMVardometer>(file);
         dm->SetAllDatasetsActive(true);
         directories = std::make_unique<dvDirectories>(*dm, host, probe, clock);
+        directories->ProbeTimeout = parsed->timeout;
         warnAboutDuplicateNames(*dm, err);
         directories->RefreshSystemTree();
         if (kind == RunKind::CheckSpace)
@@ -96,6 +125,10 @@ int runEngineCommand(RunKind kind, const QStringList& arguments, FILE* out, FILE
         for (const QString& line : directories->currentAlertLines())
             printLine(out, stampedAlertLine(clock.now(), line));
         std::fflush(out);
+        // Why each system was not found, for whoever reads the job's log.
+        for (const dvDirectories::Unreachable& u : directories->UnreachableSystems)
+            if (!u.reason.isEmpty())
+                printLine(err, u"%1: %2"_s.arg(u.system, u.reason));
         return directories->AlertCount > 0 ? 1 : 0;
     } catch (const std::exception& e) {
         const QString where = directories ? stoppedAtText(directories->StoppedAtSystem) : QString();

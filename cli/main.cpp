@@ -15,8 +15,8 @@ namespace {
 int usage()
 {
     std::fprintf(stderr, "usage: vardometer-cli init [--demo] [FILE]\n"
-                         "       vardometer-cli check [FILE]\n"
-                         "       vardometer-cli snapshot [FILE]\n"
+                         "       vardometer-cli check [--timeout SECONDS] [FILE]\n"
+                         "       vardometer-cli snapshot [--timeout SECONDS] [FILE]\n"
                          "       vardometer-cli export summary|history|systems [--system NAME] "
                          "--output FILE [DATABASE]\n"
                          "       vardometer-cli compact [DATABASE]\n"

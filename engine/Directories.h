@@ -1,7 +1,12 @@
 #pragma once
 
+#include "platform/DiskSpaceProbe.h"
+
+#include <QHash>
 #include <QStringList>
 #include <QVariant>
+
+#include <chrono>
 
 #include <optional>
 
@@ -34,6 +39,8 @@ public:
     void CompactDatabase();
     // How long compaction waits for another program's write; the connection's by default.
     int CompactionBusyTimeoutMs = 30'000;
+    // How long a run waits for each address to answer before it counts as not found.
+    std::chrono::milliseconds ProbeTimeout = DefaultProbeTimeout;
 
     // Deliveries of the current alert lines; each decides by its own switch.
     void SendEMailAlerts();
@@ -85,12 +92,23 @@ public:
     // Set when a run ends by an error at one system: that row's System value (Null when the
     // name itself is empty). Reset at the start of every run.
     std::optional<QVariant> StoppedAtSystem;
+    // Why each system the last run could not measure was not found, in the run's order.
+    struct Unreachable {
+        QString system;
+        QString reason;
+    };
+    QList<Unreachable> UnreachableSystems;
+    QString LastProbeFailure; // of the last MeasureFreeSpace
 
 private:
     void resetAlertList();
     void addAlertLine(const QString& line);
     void takeRunDateAndTime();
     void storeTypedSystemsRow();
+    // Every address of the Systems table measured at once, before the run's transaction;
+    // MeasureFreeSpace then takes the outcomes from there.
+    void measureAllAddresses();
+    ProbeOutcome measuredOutcome(const QString& address);
     void reopenSystems();
     // The latest figures of the current system into its row; the consumption figures only
     // when asked, since the snapshot leaves them to the Check Space run.
@@ -103,4 +121,5 @@ private:
     EngineHost& m_host;
     DiskSpaceProbe& m_probe;
     const Clock& m_clock;
+    QHash<QString, ProbeOutcome> m_measured; // the current run's sweep
 };

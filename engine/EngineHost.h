@@ -41,6 +41,12 @@ public:
     // user has dismissed it.
     virtual void showError(const QString& caption, const QString& text) = 0;
 
+    // While a run measures its addresses, before it writes anything: called about every
+    // 20 ms with how many have answered. The window repaints and shows the count, while the
+    // user's input and the timers' ticks wait for the run, as they do during any run.
+    virtual void measuring(int answered, int total) = 0;
+    virtual void measuringDone() = 0;
+
     // The scheduled runs held off while the database is away (compaction): the timers that
     // run are stopped, and on release the same ones start again, each counting afresh.
     virtual void holdTimers() = 0;
@@ -74,6 +80,8 @@ public:
     void showError(const QString&, const QString&) override {}
     void holdTimers() override {}
     void releaseTimers() override {}
+    void measuring(int, int) override {}
+    void measuringDone() override {}
     void createPopupWindow() override {}
     void appendPopupLine(const QString&) override {}
     void showPopupWindow() override {}

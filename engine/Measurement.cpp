@@ -58,7 +58,9 @@ bool dvDirectories::MeasureFreeSpace(const QString& address)
 {
     TotalBytes = FreeBytes = UsedBytes = 0;
     AverageDailyMB = 0;
-    const std::optional<DiskSpace> space = m_probe.query(address);
+    const ProbeOutcome outcome = measuredOutcome(address);
+    LastProbeFailure = outcome.failure;
+    const std::optional<DiskSpace>& space = outcome.space;
     // A volume reporting no size at all cannot be measured: it counts as not found rather
     // than ending the run for every system after it.
     if (!space || space->totalBytes <= 0)

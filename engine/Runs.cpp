@@ -79,6 +79,25 @@ void dvDirectories::appendHistoryRow()
     h.post();
 }
 
+namespace {
+
+// A run's measurements last as long as the run, on every way out.
+class MeasuredAddresses {
+public:
+    explicit MeasuredAddresses(QHash<QString, ProbeOutcome>& measured)
+        : m_measured(measured)
+    {
+    }
+    ~MeasuredAddresses() { m_measured.clear(); }
+    MeasuredAddresses(const MeasuredAddresses&) = delete;
+    MeasuredAddresses& operator=(const MeasuredAddresses&) = delete;
+
+private:
+    QHash<QString, ProbeOutcome>& m_measured;
+};
+
+} // namespace
+
 template <typename Work> void dvDirectories::forOneSystem(Work&& work)
 {
     DataSet& systems = m_dm.ATblSystems;
@@ -107,8 +126,11 @@ void dvDirectories::CheckSpace()
     BusyGuard busy(m_host);
     AlertCount = 0;
     StoppedAtSystem.reset();
+    UnreachableSystems.clear();
     ReadOptions();
     resetAlertList();
+    const MeasuredAddresses measured(m_measured);
+    measureAllAddresses();
     {
         // The rows are read once this run is the file's writer, so a run of another program
         // that ended just now is seen, not overwritten.
@@ -123,6 +145,7 @@ void dvDirectories::CheckSpace()
             if (!AddressFound) {
                 AlertText = AlertLine::systemNotFoundText();
                 addAlertLine(AlertLine::systemNotFoundLine(SystemName));
+                UnreachableSystems << Unreachable{SystemName, LastProbeFailure};
             }
             systems.next();
         }
@@ -189,6 +212,9 @@ void dvDirectories::LoadSnapshot()
     takeRunDateAndTime();
     SnapshotWorkingState working(m_host, m_dm.AQryFreeSpaceHistoryBySystem, SystemCount);
     StoppedAtSystem.reset();
+    UnreachableSystems.clear();
+    const MeasuredAddresses measured(m_measured);
+    measureAllAddresses();
     {
         RunTransaction transaction(m_dm.ADOVardometer);
         reopenSystems();
@@ -206,6 +232,7 @@ void dvDirectories::LoadSnapshot()
             if (!AddressFound) {
                 AlertText = AlertLine::systemNotFoundText();
                 addAlertLine(AlertLine::snapshotSystemNotFoundLine(SystemName, OwnerName));
+                UnreachableSystems << Unreachable{SystemName, LastProbeFailure};
             }
             m_host.stepProgress();
             systems.next();

@@ -233,9 +233,14 @@ QList<ProbeOutcome> sweepAddresses(DiskSpaceProbe& probe, const QStringList& add
         if (sweep->done == sweep->jobs.size())
             break;
         sweep->changed.wait_for(lock, Tick);
-        if (settings.whileWaiting && Clock::now() - lastCallback >= Tick) {
+        if ((settings.whileWaiting || settings.progress) && Clock::now() - lastCallback >= Tick) {
+            const int answered = static_cast<int>(sweep->done);
+            const int total = static_cast<int>(sweep->jobs.size());
             lock.unlock();
-            settings.whileWaiting();
+            if (settings.progress)
+                settings.progress(answered, total);
+            if (settings.whileWaiting)
+                settings.whileWaiting();
             lock.lock();
             lastCallback = Clock::now();
         }

@@ -26,6 +26,9 @@ struct SweepSettings {
     // Called on the caller's thread about every 20 ms while the sweep waits, to keep a
     // window painting. It may throw; the sweep then ends at once, its probes abandoned.
     std::function<void()> whileWaiting;
+    // Called just before whileWaiting with how many of the distinct addresses have their
+    // outcome so far, and how many there are.
+    std::function<void(int answered, int total)> progress;
 };
 
 // Measures every address at once and gives the outcomes in the addresses' order; an

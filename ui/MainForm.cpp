@@ -135,7 +135,7 @@ void TMainForm::buildLayout()
         bar->addWidget(panel);
         m_statusPanels[i] = panel;
     }
-    m_statusPanels[0]->setText(u"Watching disk space"_s);
+    m_statusPanels[0]->setText(StatusNotice);
 
     buildMenus();
     // As laid out, the summary is in front until startup brings the chart forward.

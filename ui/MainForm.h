@@ -75,6 +75,8 @@ public:
     void showError(const QString& caption, const QString& text) override;
     void holdTimers() override;
     void releaseTimers() override;
+    void measuring(int answered, int total) override;
+    void measuringDone() override;
     void createPopupWindow() override;
     void appendPopupLine(const QString& stampedLine) override;
     void showPopupWindow() override;
@@ -85,6 +87,8 @@ public:
     const ForecastBook& forecasts() const { return m_forecasts; }
 
     enum Page { PageChart = 0, PageSummary = 1, PageHistory = 2, PageSystemHistory = 3 };
+    // The first status panel's notice, while no run is measuring addresses.
+    static inline const QString StatusNotice = QStringLiteral("Watching disk space");
 
     // Menu and toolbar commands.
     void MnuMainFilePrintSetupClick();
@@ -177,6 +181,7 @@ private:
     // The timers that ran when compaction held them, to start again afterwards.
     bool m_checkTimerHeld = false;
     bool m_dailyTimerHeld = false;
+    bool m_measuring = false; // a run is measuring its addresses; ticks wait for it
     std::unique_ptr<dvChartFreeSpaceSummary> SummaryChartView;
     std::unique_ptr<dvChartSysHistory> HistoryChartView;
     ForecastBook m_forecasts;

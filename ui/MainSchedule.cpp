@@ -13,6 +13,9 @@
 #include "ui/Options.h"
 #include "ui/Systems.h"
 
+#include <QCoreApplication>
+#include <QLabel>
+
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
@@ -124,4 +127,27 @@ void TMainForm::releaseTimers()
         TimerCheck->setEnabled(true);
     if (m_dailyTimerHeld)
         TimerLoadSpace->setEnabled(true);
+}
+
+void TMainForm::measuring(int answered, int total)
+{
+    // The window keeps painting while the addresses answer, but no click reaches it and no
+    // tick starts a run inside this one: a tick that comes due now arrives once afterwards.
+    if (!m_measuring) {
+        m_measuring = true;
+        TimerCheck->hold();
+        TimerLoadSpace->hold();
+    }
+    m_statusPanels[0]->setText(u"Measured %1 of %2"_s.arg(answered).arg(total));
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void TMainForm::measuringDone()
+{
+    if (!m_measuring)
+        return;
+    m_measuring = false;
+    m_statusPanels[0]->setText(StatusNotice);
+    TimerCheck->release();
+    TimerLoadSpace->release();
 }

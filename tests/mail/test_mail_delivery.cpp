@@ -502,7 +502,7 @@ private Q_SLOTS:
     {
         QTest::addColumn<RunKind>("kind");
         QTest::addColumn<bool>("refuse");
-        QTest::newRow("check delivered: nothing on the error stream")
+        QTest::newRow("check delivered: only why the disk was not found on the error stream")
             << RunKind::CheckSpace << false;
         QTest::newRow("snapshot delivered too") << RunKind::Snapshot << false;
         QTest::newRow("refused: one Mail Error line, same exit status")
@@ -533,11 +533,14 @@ private Q_SLOTS:
         // The message carries the very lines the command prints.
         if (!refuse)
             QCOMPARE(mails[0].body(), QString(printed).replace(u"\n"_s, u"\r\n"_s).toUtf8());
+        // After the run, why the disk was not found; nothing else unless the mail failed.
+        QVERIFY2(errors.endsWith(u"\nDisk: not found\n"_s) || errors == u"Disk: not found\n"_s,
+                 qPrintable(errors));
         if (refuse) {
-            QVERIFY2(errors.startsWith(u"Mail Error: "_s) && errors.count(u'\n') == 1,
+            QVERIFY2(errors.startsWith(u"Mail Error: "_s) && errors.count(u'\n') == 2,
                      qPrintable(errors));
         } else {
-            QCOMPARE(errors, QString());
+            QCOMPARE(errors, u"Disk: not found\n"_s);
         }
     }
 };

@@ -5,9 +5,12 @@
 #include "platform/DiskSpaceProbe.h"
 
 #include <QHash>
+#include <QSet>
 #include <QStringList>
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -38,8 +41,21 @@ public:
             return std::nullopt;
         return *it;
     }
+    // A hanging address never answers within any time-out, like a share whose server has
+    // died; its measurement holds nothing of the probe's, so a sweep may abandon it.
+    Measurement prepare(const QString& address, std::chrono::milliseconds timeout) override
+    {
+        if (!hanging.contains(address))
+            return DiskSpaceProbe::prepare(address, timeout);
+        return [hangFor = hangFor] {
+            std::this_thread::sleep_for(hangFor);
+            return ProbeOutcome::failed(u"hung"_s);
+        };
+    }
     QHash<QString, DiskSpace> answers;
     QStringList asked;
+    QSet<QString> hanging;
+    std::chrono::milliseconds hangFor{30'000};
 };
 
 // Writes down every call a run makes on the window, in order.
@@ -96,6 +112,14 @@ public:
     }
     void holdTimers() override { calls << u"holdTimers"_s; }
     void releaseTimers() override { calls << u"releaseTimers"_s; }
+    void measuring(int answered, int total) override
+    {
+        if (calls.isEmpty() || !calls.last().startsWith(u"measuring"_s))
+            calls << u"measuring"_s;
+        measuredAnswers = answered;
+        measuredTotal = total;
+    }
+    void measuringDone() override { calls << u"measuringDone"_s; }
     void createPopupWindow() override
     {
         calls << u"createPopupWindow"_s;
@@ -111,6 +135,8 @@ public:
     bool progressVisible = false;
     int progressMaximum = 0;
     int progressPosition = 0;
+    int measuredAnswers = 0;
+    int measuredTotal = 0;
     QString companyName;
     QStringList systems;
 };

@@ -22,6 +22,7 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <utility>
 
@@ -270,6 +271,37 @@ private Q_SLOTS:
         QCOMPARE(cliFailures, 0);
         QVERIFY(cliRuns > 3 && windowRuns > 3);
         QCOMPARE(w.historyRows(), 2 * (cliRuns + windowRuns));
+    }
+
+    void theWindowPaintsWhileARunWaitsForADeadShare()
+    {
+        Scheduled w({u"UPDATE Options SET TimerForCheckEnabled = 1, TimeIntervalForCheck = 5"_s});
+        w.probe.hanging = {u"/srv/b"_s};
+        w.form->Directories()->ProbeTimeout = std::chrono::milliseconds(700);
+        // A tick comes due while the run measures: it waits for the run, then comes once.
+        Scheduled::dueNow(w.form->TimerCheck);
+        QStringList panels;
+        int paints = 0;
+        QTimer watcher;
+        QObject::connect(&watcher, &QTimer::timeout, &watcher, [&] {
+            const QString text = w.form->statusPanelText(0);
+            if (panels.isEmpty() || panels.last() != text)
+                panels << text;
+            ++paints;
+        });
+        watcher.start(50);
+
+        w.form->MnuMainActionCheckSpaceClick();
+
+        QVERIFY2(paints >= 5, qPrintable(QString::number(paints)));
+        QVERIFY2(panels.contains(u"Measured 1 of 2"_s), qPrintable(panels.join(u" | "_s)));
+        QCOMPARE(w.form->statusPanelText(0), TMainForm::StatusNotice);
+        QCOMPARE(w.probe.asked.count(u"/srv/a"_s), 1);
+        // The held tick: one more run, after this one, and then the stored five minutes.
+        QTRY_COMPARE(w.probe.asked.count(u"/srv/a"_s), 2);
+        QTest::qWait(200);
+        QCOMPARE(w.probe.asked.count(u"/srv/a"_s), 2);
+        QCOMPARE(w.form->TimerCheck->interval(), 300'000);
     }
 
     void compactionHoldsTheTimersAndGivesBackTheSameOnes_data()

@@ -1,0 +1,95 @@
+// Measuring every address of a run at once, before the run writes anything.
+#include "engine/Directories.h"
+#include "engine/EngineHost.h"
+
+#include "data/DM2.h"
+#include "data/Errors.h"
+#include "platform/ProbeSweep.h"
+#include "platform/ShareCredential.h"
+
+#include <QSqlQuery>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+// The logons of the Options dialog's Credentials tab. A file without the table (never
+// upgraded) simply has none.
+QList<ShareCredential> shareCredentials(DbConnection& db)
+{
+    QList<ShareCredential> credentials;
+    try {
+        QSqlQuery q = db.exec(u"SELECT Server, Domain, Username, Password FROM Credentials"_s);
+        while (q.next())
+            credentials << ShareCredential{q.value(0).toString(), q.value(1).toString(),
+                                           q.value(2).toString(), q.value(3).toString()};
+        q.finish();
+    } catch (const DatabaseError&) {
+    }
+    return credentials;
+}
+
+// Every address of the Systems table, as the file holds it now. Empty ones are left to the
+// walk, which reports them at their row.
+QStringList systemsAddresses(DbConnection& db)
+{
+    QStringList addresses;
+    QSqlQuery q = db.exec(u"SELECT Address FROM Systems WHERE Address IS NOT NULL"_s);
+    while (q.next())
+        addresses << q.value(0).toString();
+    q.finish();
+    return addresses;
+}
+
+// Tells the window the measuring is over, if it was told it had begun.
+class MeasuringShown {
+public:
+    explicit MeasuringShown(EngineHost& host)
+        : m_host(host)
+    {
+    }
+    void show(int answered, int total)
+    {
+        m_shown = true;
+        m_host.measuring(answered, total);
+    }
+    ~MeasuringShown()
+    {
+        if (m_shown)
+            m_host.measuringDone();
+    }
+    MeasuringShown(const MeasuringShown&) = delete;
+    MeasuringShown& operator=(const MeasuringShown&) = delete;
+
+private:
+    EngineHost& m_host;
+    bool m_shown = false;
+};
+
+} // namespace
+
+void dvDirectories::measureAllAddresses()
+{
+    m_measured.clear();
+    DbConnection& db = m_dm.ADOVardometer;
+    m_probe.setShareCredentials(shareCredentials(db));
+    const QStringList addresses = systemsAddresses(db);
+
+    MeasuringShown shown(m_host);
+    SweepSettings settings;
+    settings.timeout = ProbeTimeout;
+    settings.progress = [&shown](int answered, int total) { shown.show(answered, total); };
+    const QList<ProbeOutcome> outcomes = sweepAddresses(m_probe, addresses, settings);
+    for (qsizetype i = 0; i < addresses.size(); ++i)
+        m_measured.insert(addresses[i], outcomes[i]);
+}
+
+ProbeOutcome dvDirectories::measuredOutcome(const QString& address)
+{
+    const auto found = m_measured.constFind(address);
+    if (found != m_measured.constEnd())
+        return *found;
+    // An address that came in after the sweep (another program changed the row meanwhile)
+    // is measured now, within the same time-out.
+    return m_probe.measure(address, ProbeTimeout);
+}
