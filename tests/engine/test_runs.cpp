@@ -367,6 +367,7 @@ private Q_SLOTS:
             f.probe.set(u"/s%1"_s.arg(i), 4 * GiB, 10 * GiB);
         // Two dead ones, which would hold a run for a time-out each if it asked in turn.
         f.probe.hanging = {u"/s1"_s, u"/s4"_s};
+        f.probe.hangFor = std::chrono::milliseconds(3'000);
         dvDirectories& engine = f.start();
         engine.ProbeTimeout = std::chrono::milliseconds(600);
         f.host.calls.clear();

@@ -275,8 +275,12 @@ private Q_SLOTS:
 
     void theWindowPaintsWhileARunWaitsForADeadShare()
     {
-        Scheduled w({u"UPDATE Options SET TimerForCheckEnabled = 1, TimeIntervalForCheck = 5"_s});
-        w.probe.hanging = {u"/srv/b"_s};
+        // The dead share's address is its own: a probe of it stays in flight after the test
+        // (never joined), and no later probe of the same address starts before it returns.
+        Scheduled w({u"UPDATE Options SET TimerForCheckEnabled = 1, TimeIntervalForCheck = 5"_s},
+                    QTime(9, 30),
+                    {{u"Alpha"_s, u"/srv/a"_s, {}}, {u"Dead"_s, u"/srv/dead-share"_s, {}}});
+        w.probe.hanging = {u"/srv/dead-share"_s};
         w.form->Directories()->ProbeTimeout = std::chrono::milliseconds(700);
         // A tick comes due while the run measures: it waits for the run, then comes once.
         Scheduled::dueNow(w.form->TimerCheck);
