@@ -4,6 +4,7 @@
 //
 //   vardometer_cli_check_bench [--systems 1000] [--rounds 5]
 
+#include "bench/LocalSystems.h"
 #include "data/DatabaseCreator.h"
 #include "platform/DispatchingDiskSpaceProbe.h"
 #include "platform/ProbeSweep.h"
@@ -24,18 +25,6 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-double bestOf(int rounds, const std::function<void()>& work)
-{
-    double best = 1e300;
-    for (int i = 0; i < rounds; ++i) {
-        QElapsedTimer timer;
-        timer.start();
-        work();
-        best = std::min(best, timer.nsecsElapsed() / 1e6);
-    }
-    return best;
-}
-
 void runToEnd(const QString& program, const QStringList& arguments)
 {
     QProcess p;
@@ -50,27 +39,12 @@ void runToEnd(const QString& program, const QStringList& arguments)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    int systems = 1000;
-    int rounds = 5;
-    const QStringList args = QCoreApplication::arguments();
-    for (int i = 1; i + 1 < args.size(); i += 2) {
-        if (args[i] == u"--systems")
-            systems = args[i + 1].toInt();
-        else if (args[i] == u"--rounds")
-            rounds = args[i + 1].toInt();
-    }
-
-    QTemporaryDir dir;
-    QList<DatabaseCreator::NewSystem> rows;
-    QStringList paths;
-    for (int i = 0; i < systems; ++i) {
-        const QString path = dir.filePath(u"share%1"_s.arg(i, 4, 10, QLatin1Char('0')));
-        QDir().mkpath(path);
-        paths << path;
-        rows << DatabaseCreator::NewSystem{u"sys%1"_s.arg(i), path, {}};
-    }
-    const QString file = dir.filePath(u"Vardometer.db"_s);
-    DatabaseCreator::create(file, rows);
+    const BenchCounts counts = BenchCounts::fromArguments(5);
+    const int systems = counts.systems;
+    const int rounds = counts.rounds;
+    const LocalSystems local(systems);
+    const QStringList& paths = local.paths;
+    const QString& file = local.file;
 
     const QString cli = QStringLiteral(VARDOMETER_CLI);
     runToEnd(cli, {u"check"_s, file}); // the first run stores every start date

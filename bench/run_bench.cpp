@@ -4,6 +4,7 @@
 //
 //   vardometer_run_bench [--systems N] [--rounds R]
 
+#include "bench/LocalSystems.h"
 #include "data/DM2.h"
 #include "data/DatabaseCreator.h"
 #include "engine/Clock.h"
@@ -23,46 +24,15 @@
 
 using namespace Qt::Literals::StringLiterals;
 
-namespace {
-
-double bestOf(int rounds, const std::function<void()>& work)
-{
-    double best = 1e300;
-    for (int i = 0; i < rounds; ++i) {
-        QElapsedTimer timer;
-        timer.start();
-        work();
-        best = std::min(best, timer.nsecsElapsed() / 1e6);
-    }
-    return best;
-}
-
-} // namespace
-
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    int systems = 1000;
-    int rounds = 3;
-    const QStringList args = QCoreApplication::arguments();
-    for (int i = 1; i + 1 < args.size(); i += 2) {
-        if (args[i] == u"--systems")
-            systems = args[i + 1].toInt();
-        else if (args[i] == u"--rounds")
-            rounds = args[i + 1].toInt();
-    }
-
-    QTemporaryDir dir;
-    QList<DatabaseCreator::NewSystem> rows;
-    QStringList paths;
-    for (int i = 0; i < systems; ++i) {
-        const QString path = dir.filePath(u"share%1"_s.arg(i, 4, 10, QLatin1Char('0')));
-        QDir().mkpath(path);
-        paths << path;
-        rows << DatabaseCreator::NewSystem{u"sys%1"_s.arg(i), path, {}};
-    }
-    const QString file = dir.filePath(u"Vardometer.db"_s);
-    DatabaseCreator::create(file, rows);
+    const BenchCounts counts = BenchCounts::fromArguments(3);
+    const int systems = counts.systems;
+    const int rounds = counts.rounds;
+    const LocalSystems local(systems);
+    const QStringList& paths = local.paths;
+    const QString& file = local.file;
 
     TDMVardometer dm(file);
     dm.SetAllDatasetsActive(true);

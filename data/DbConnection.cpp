@@ -153,21 +153,22 @@ void DbConnection::rollback()
     QSqlQuery(database()).exec(u"ROLLBACK"_s);
 }
 
+// Kept prepared, like the writes: a run sets one per system.
 void DbConnection::savepoint(const QString& name)
 {
-    exec(u"SAVEPOINT %1"_s.arg(name)).finish();
+    write(u"SAVEPOINT %1"_s.arg(name), {});
 }
 
 void DbConnection::releaseSavepoint(const QString& name)
 {
-    exec(u"RELEASE SAVEPOINT %1"_s.arg(name)).finish();
+    write(u"RELEASE SAVEPOINT %1"_s.arg(name), {});
 }
 
 void DbConnection::rollbackToSavepoint(const QString& name)
 {
     // Rolling back to a savepoint keeps it open; releasing it then ends it with nothing in it.
-    exec(u"ROLLBACK TO SAVEPOINT %1"_s.arg(name)).finish();
-    exec(u"RELEASE SAVEPOINT %1"_s.arg(name)).finish();
+    write(u"ROLLBACK TO SAVEPOINT %1"_s.arg(name), {});
+    write(u"RELEASE SAVEPOINT %1"_s.arg(name), {});
 }
 
 QSqlQuery DbConnection::exec(const QString& sql, const QVariantList& values) const

@@ -96,6 +96,28 @@ private:
     QHash<QString, ProbeOutcome>& m_measured;
 };
 
+// Bound controls hear of a dataset's rows once, when the walk is over, rather than of every
+// field the walk writes: nothing can be looked at in between, and the run is faster for it.
+class ControlsQuiet {
+public:
+    explicit ControlsQuiet(std::initializer_list<DataSet*> dataSets)
+        : m_dataSets(dataSets)
+    {
+        for (DataSet* ds : m_dataSets)
+            ds->disableControls();
+    }
+    ~ControlsQuiet()
+    {
+        for (DataSet* ds : m_dataSets)
+            ds->enableControls();
+    }
+    ControlsQuiet(const ControlsQuiet&) = delete;
+    ControlsQuiet& operator=(const ControlsQuiet&) = delete;
+
+private:
+    QList<DataSet*> m_dataSets;
+};
+
 } // namespace
 
 template <typename Work> void dvDirectories::forOneSystem(Work&& work)
@@ -137,6 +159,7 @@ void dvDirectories::CheckSpace()
         RunTransaction transaction(m_dm.ADOVardometer);
         reopenSystems();
         DataSet& systems = m_dm.ATblSystems;
+        const ControlsQuiet quiet{&systems};
         while (!systems.eof()) {
             forOneSystem([this] {
                 AnalyseSystem();
@@ -220,6 +243,7 @@ void dvDirectories::LoadSnapshot()
         reopenSystems();
         resetAlertList();
         DataSet& systems = m_dm.ATblSystems;
+        const ControlsQuiet quiet{&systems, &m_dm.ATblFreeSpaceHistory};
         while (!systems.eof()) {
             forOneSystem([this] {
                 AnalyseSystem();

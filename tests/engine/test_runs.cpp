@@ -458,6 +458,29 @@ private Q_SLOTS:
         QCOMPARE(f.dm->AQryFreeSpaceHistoryBySystem.recordCount(), 2);
     }
 
+    void theHistoryTableShowsItsOwnSystemAfterASnapshot()
+    {
+        EngineFixture f({{u"A"_s, u"/a"_s, {}}, {u"B"_s, u"/b"_s, {}}, {u"C"_s, u"/c"_s, {}}});
+        for (const QString& a : {u"/a"_s, u"/b"_s, u"/c"_s})
+            f.probe.set(a, 4 * GiB, 10 * GiB);
+        dvDirectories& engine = f.start();
+        DataSet& systems = f.dm->ATblSystems;
+        DataSet& history = f.dm->ATblFreeSpaceHistory;
+        for (int round = 0; round < 2; ++round) {
+            systems.first(); // the table follows A when the snapshot begins
+            QCOMPARE(history.recordCount(), round);
+            engine.LoadSnapshot();
+            // The snapshot leaves the Systems table on A: its history, and only its.
+            QCOMPARE(systems.fieldByName(u"System"_s).asString(), u"A"_s);
+            QCOMPARE(history.recordCount(), round + 1);
+            for (history.first(); !history.eof(); history.next())
+                QCOMPARE(history.fieldByName(u"System"_s).asString(), u"A"_s);
+        }
+        systems.last();
+        QCOMPARE(history.recordCount(), 2);
+        QCOMPARE(history.fieldByName(u"System"_s).asString(), u"C"_s);
+    }
+
     void snapshotDrivesTheWindowInOrder()
     {
         QList<DatabaseCreator::NewSystem> systems;

@@ -2,6 +2,7 @@
 // from, how they are reached, and the controls on their pages.
 #include "data/DateTimeValue.h"
 #include "support/MainWindowFixture.h"
+#include "support/WidgetTestMain.h"
 #include "toolkit/ErrorReport.h"
 #include "views/ChartFrame.h"
 #include "views/ChartFreeSpaceSummary.h"
@@ -394,12 +395,6 @@ private:
     QStringList reports;
 };
 
-int main(int argc, char** argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    TestCharts test;
-    return QTest::qExec(&test, argc, argv);
-}
+VARDOMETER_WIDGET_TEST_MAIN(TestCharts)
 
 #include "test_charts.moc"

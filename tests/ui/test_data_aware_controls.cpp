@@ -1,7 +1,9 @@
 // The toolkit's data-aware controls and its timer, over a real Options row.
 #include "data/DM2.h"
 #include "data/DateTimeValue.h"
+#include "support/ReportedErrors.h"
 #include "support/TestDatabase.h"
+#include "support/WidgetTestMain.h"
 #include "toolkit/DBCheckBox.h"
 #include "toolkit/DBEdit.h"
 #include "toolkit/DBSpinEdit.h"
@@ -54,14 +56,10 @@ QString stateName(Qt::CheckState s)
 class TestDataAwareControls : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void init()
-    {
-        ErrorReport::setHandler([this](const QString&, const QString& t) { reports << t; });
-    }
+    void init() { recordReportsInto(reports); }
     void cleanup()
     {
-        ErrorReport::setHandler({});
-        const QStringList unexpected = std::exchange(reports, {});
+        const QStringList unexpected = stopRecordingReports(reports);
         QVERIFY2(unexpected.isEmpty(), qPrintable(unexpected.join(u'\n')));
     }
 
@@ -275,12 +273,6 @@ private:
     QStringList reports;
 };
 
-int main(int argc, char** argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    TestDataAwareControls test;
-    return QTest::qExec(&test, argc, argv);
-}
+VARDOMETER_WIDGET_TEST_MAIN(TestDataAwareControls)
 
 #include "test_data_aware_controls.moc"

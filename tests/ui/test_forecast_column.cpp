@@ -1,6 +1,7 @@
 #include "engine/Directories.h"
 #include "support/HistoryRows.h"
 #include "support/MainWindowFixture.h"
+#include "support/WidgetTestMain.h"
 #include "toolkit/DataGrid.h"
 #include "views/ChartFrame.h"
 #include "views/ChartSysHistory.h"
@@ -119,11 +120,5 @@ private Q_SLOTS:
     }
 };
 
-int main(int argc, char** argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    TestForecastColumn test;
-    return QTest::qExec(&test, argc, argv);
-}
+VARDOMETER_WIDGET_TEST_MAIN(TestForecastColumn)
 #include "test_forecast_column.moc"

@@ -1,3 +1,4 @@
+#include "support/WidgetTestMain.h"
 #include "toolkit/DataGridDelegate.h"
 
 #include <QApplication>
@@ -86,12 +87,6 @@ private Q_SLOTS:
     }
 };
 
-int main(int argc, char** argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    TestGridDelegate test;
-    return QTest::qExec(&test, argc, argv);
-}
+VARDOMETER_WIDGET_TEST_MAIN(TestGridDelegate)
 
 #include "test_grid_delegate.moc"

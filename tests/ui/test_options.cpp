@@ -2,6 +2,8 @@
 #include "data/DM2.h"
 #include "engine/Directories.h"
 #include "support/MainWindowFixture.h"
+#include "support/ReportedErrors.h"
+#include "support/WidgetTestMain.h"
 #include "toolkit/DBCheckBox.h"
 #include "toolkit/DBEdit.h"
 #include "toolkit/DBNavigator.h"
@@ -73,14 +75,10 @@ struct Dialog : MainWindowFixture {
 class TestOptions : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void init()
-    {
-        ErrorReport::setHandler([this](const QString&, const QString& t) { reports << t; });
-    }
+    void init() { recordReportsInto(reports); }
     void cleanup()
     {
-        ErrorReport::setHandler({});
-        const QStringList unexpected = std::exchange(reports, {});
+        const QStringList unexpected = stopRecordingReports(reports);
         QVERIFY2(unexpected.isEmpty(), qPrintable(unexpected.join(u'\n')));
     }
 
@@ -326,12 +324,6 @@ private:
     QStringList reports;
 };
 
-int main(int argc, char** argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    TestOptions test;
-    return QTest::qExec(&test, argc, argv);
-}
+VARDOMETER_WIDGET_TEST_MAIN(TestOptions)
 
 #include "test_options.moc"

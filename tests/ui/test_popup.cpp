@@ -2,6 +2,7 @@
 #include "engine/Directories.h"
 #include "support/EngineDoubles.h"
 #include "support/TestDatabase.h"
+#include "support/WidgetTestMain.h"
 #include "ui/MainForm.h"
 #include "ui/MsgBox.h"
 
@@ -365,12 +366,6 @@ private Q_SLOTS:
     }
 };
 
-int main(int argc, char** argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    TestPopup test;
-    return QTest::qExec(&test, argc, argv);
-}
+VARDOMETER_WIDGET_TEST_MAIN(TestPopup)
 
 #include "test_popup.moc"

@@ -4,6 +4,7 @@
 // for the tests (tests/print/cups-server.sh).
 #include "data/DateTimeValue.h"
 #include "support/MainWindowFixture.h"
+#include "support/WidgetTestMain.h"
 #include "toolkit/ErrorReport.h"
 #include "views/ChartFrame.h"
 #include "views/ChartFreeSpaceSummary.h"
@@ -281,12 +282,6 @@ private:
     QStringList reports;
 };
 
-int main(int argc, char** argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    TestPrinting test;
-    return QTest::qExec(&test, argc, argv);
-}
+VARDOMETER_WIDGET_TEST_MAIN(TestPrinting)
 
 #include "test_printing.moc"

@@ -4,7 +4,9 @@
 #include "data/DateTimeValue.h"
 #include "engine/Directories.h"
 #include "support/MainWindowFixture.h"
+#include "support/ReportedErrors.h"
 #include "support/WhileModal.h"
+#include "support/WidgetTestMain.h"
 #include "toolkit/DataGrid.h"
 #include "toolkit/ErrorReport.h"
 #include "toolkit/IntervalTimer.h"
@@ -70,14 +72,10 @@ struct Scheduled : MainWindowFixture {
 class TestSchedules : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void init()
-    {
-        ErrorReport::setHandler([this](const QString&, const QString& t) { reports << t; });
-    }
+    void init() { recordReportsInto(reports); }
     void cleanup()
     {
-        ErrorReport::setHandler({});
-        const QStringList unexpected = std::exchange(reports, {});
+        const QStringList unexpected = stopRecordingReports(reports);
         QVERIFY2(unexpected.isEmpty(), qPrintable(unexpected.join(u'\n')));
     }
 
@@ -370,12 +368,6 @@ private:
     QStringList reports;
 };
 
-int main(int argc, char** argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    TestSchedules test;
-    return QTest::qExec(&test, argc, argv);
-}
+VARDOMETER_WIDGET_TEST_MAIN(TestSchedules)
 
 #include "test_schedules.moc"

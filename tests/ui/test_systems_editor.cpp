@@ -2,6 +2,7 @@
 #include "support/EngineDoubles.h"
 #include "support/MainWindowFixture.h"
 #include "support/TestDatabase.h"
+#include "support/WidgetTestMain.h"
 #include "toolkit/DataGrid.h"
 #include "toolkit/ErrorReport.h"
 #include "ui/MainForm.h"
@@ -213,12 +214,6 @@ private:
     QStringList reports;
 };
 
-int main(int argc, char** argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    TestSystemsEditor test;
-    return QTest::qExec(&test, argc, argv);
-}
+VARDOMETER_WIDGET_TEST_MAIN(TestSystemsEditor)
 
 #include "test_systems_editor.moc"

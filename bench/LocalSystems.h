@@ -1,0 +1,66 @@
+#pragma once
+
+#include "data/DatabaseCreator.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <functional>
+
+// A database of systems whose addresses are folders of this machine, one each, for the
+// benchmarks that time runs against df over the same paths.
+struct LocalSystems {
+    explicit LocalSystems(int count)
+    {
+        QList<DatabaseCreator::NewSystem> rows;
+        for (int i = 0; i < count; ++i) {
+            const QString path =
+                dir.filePath(QStringLiteral("share%1").arg(i, 4, 10, QLatin1Char('0')));
+            QDir().mkpath(path);
+            paths << path;
+            rows << DatabaseCreator::NewSystem{QStringLiteral("sys%1").arg(i), path, {}};
+        }
+        file = dir.filePath(QStringLiteral("Vardometer.db"));
+        DatabaseCreator::create(file, rows);
+    }
+    QTemporaryDir dir;
+    QStringList paths;
+    QString file;
+};
+
+// "--systems N" and "--rounds N" from the command line, with the given defaults.
+struct BenchCounts {
+    int systems = 1000;
+    int rounds = 3;
+    static BenchCounts fromArguments(int rounds)
+    {
+        BenchCounts counts;
+        counts.rounds = rounds;
+        const QStringList args = QCoreApplication::arguments();
+        for (int i = 1; i + 1 < args.size(); i += 2) {
+            if (args[i] == QStringLiteral("--systems"))
+                counts.systems = args[i + 1].toInt();
+            else if (args[i] == QStringLiteral("--rounds"))
+                counts.rounds = args[i + 1].toInt();
+        }
+        return counts;
+    }
+};
+
+// The shortest of a few rounds of some work, in milliseconds: the run least disturbed by
+// whatever else the machine was doing.
+inline double bestOf(int rounds, const std::function<void()>& work)
+{
+    double best = 1e300;
+    for (int i = 0; i < rounds; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        work();
+        best = std::min(best, static_cast<double>(timer.nsecsElapsed()) / 1e6);
+    }
+    return best;
+}
