@@ -98,11 +98,14 @@ void TDMVardometer::load()
 {
     ADOVardometer.open();
     try {
-        SchemaVersion::upgrade(ADOVardometer);
+        // Refused before anything is written when it is newer than this program.
+        SchemaVersion::refuseNewer(ADOVardometer);
         // A file without a table the program needs is refused now, before any window
         // reaches for it. Log alone may be missing: nothing opens it.
         for (DataSet* ds : allDataSets()) {
-            if (ds == &ATblLog)
+            // Log alone may be missing: nothing opens it. Credentials comes with the upgrade
+            // below, which only a file holding the program's tables gets.
+            if (ds == &ATblLog || ds == &ATblCredentials)
                 continue;
             QSqlQuery found = ADOVardometer.exec(
                 u"SELECT 1 FROM sqlite_master WHERE type IN ('table', 'view') AND "
@@ -114,6 +117,7 @@ void TDMVardometer::load()
                 throw DatabaseError(
                     u"%1: Table '%2' not found"_s.arg(ds->objectName(), ds->tableName()));
         }
+        SchemaVersion::upgrade(ADOVardometer);
         for (DataSet* ds : allDataSets())
             if (ds->openAtLoad())
                 ds->open();

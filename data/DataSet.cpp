@@ -43,6 +43,7 @@ void DataSet::open()
     } catch (...) {
         m_rows.reset();
         m_fields.clear();
+        m_fieldsByText.clear();
         throw;
     }
     m_rowsStale = false;
@@ -230,11 +231,47 @@ QVariant DataSet::storedValue(int row, int fieldIndex)
     }
 }
 
+std::optional<qint64> DataSet::currentKey()
+{
+    if (!isActive() || m_state == DataSetState::Insert)
+        return std::nullopt;
+    ensureRows();
+    if (m_pos < 0 || m_pos >= m_rows->count())
+        return std::nullopt;
+    return m_rows->keyAt(m_pos);
+}
+
+bool DataSet::moveToKey(qint64 key)
+{
+    if (!isActive())
+        return false;
+    ensureRows();
+    for (int i = 0; i < m_rows->count(); ++i)
+        if (m_rows->keyAt(i) == key) {
+            moveTo(i);
+            return true;
+        }
+    return false;
+}
+
+QVariant DataSet::bufferValue(int fieldIndex) const
+{
+    // In edit mode a field nobody has written still holds the value as read from the file.
+    if (m_state != DataSetState::Edit || m_changed[static_cast<size_t>(fieldIndex)])
+        return m_buffer[fieldIndex];
+    const QVariant& raw = m_buffer[fieldIndex];
+    try {
+        return m_fields[static_cast<size_t>(fieldIndex)]->normalized(raw);
+    } catch (const VardometerError&) {
+        return raw;
+    }
+}
+
 QVariant DataSet::currentValue(int fieldIndex)
 {
     requireActive();
     if (m_state == DataSetState::Edit || m_state == DataSetState::Insert)
-        return m_buffer[fieldIndex];
+        return bufferValue(fieldIndex);
     ensureRows();
     if (m_pos < 0)
         return QVariant();
@@ -256,7 +293,7 @@ QVariant DataSet::valueAt(int row, int fieldIndex)
     ensureRows();
     if ((m_state == DataSetState::Edit && row == m_pos) ||
         (m_state == DataSetState::Insert && row == m_rows->count()))
-        return m_buffer[fieldIndex];
+        return bufferValue(fieldIndex);
     if (row < 0 || row >= m_rows->count())
         return QVariant();
     return storedValue(row, fieldIndex);

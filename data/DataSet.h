@@ -3,6 +3,7 @@
 #include "data/Field.h"
 #include "data/FieldDef.h"
 
+#include <QHash>
 #include <QObject>
 #include <QVariantMap>
 
@@ -61,6 +62,10 @@ public:
     bool bof();
     int recordCount();
     int recNo(); // zero-based current row, -1 when there is none
+    // The file's key of the current stored row (none on an empty dataset or a new row), and
+    // back to the row of a key: false, the cursor unmoved, when the row is no longer there.
+    std::optional<qint64> currentKey();
+    bool moveToKey(qint64 key);
     bool isEmpty() { return recordCount() == 0; }
 
     void edit();
@@ -121,12 +126,14 @@ private:
     void notifyRow(int row);
     void notifyCursor();
     QVariant storedValue(int row, int fieldIndex);
+    QVariant bufferValue(int fieldIndex) const;
 
     DbConnection& m_connection;
     QString m_table;
     QString m_sql;
-    QString m_tail;        // WHERE and ORDER BY of a query dataset
-    QStringList m_columns; // the file's spelling of each field's column
+    QString m_tail;              // WHERE and ORDER BY of a query dataset
+    QStringList m_columns;       // the file's spelling of each field's column
+    QStringList m_quotedColumns; // the same, quoted for SQL
     FieldDefs m_declared;
     QVariantMap m_parameters;
     bool m_openAtLoad = false;
@@ -137,6 +144,7 @@ private:
 
     DataSetState m_state = DataSetState::Inactive;
     std::vector<std::unique_ptr<Field>> m_fields;
+    QHash<const QChar*, Field*> m_fieldsByText; // see findField
     std::unique_ptr<RowReader> m_rows;
     bool m_rowsStale = false;          // a master moved; reread on next use
     QVariant m_boundMasterValue;       // the master value the rows were read for

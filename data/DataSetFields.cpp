@@ -30,6 +30,7 @@ FieldKind kindFromSqlType(const QString& type)
 void DataSet::buildFields()
 {
     m_fields.clear();
+    m_fieldsByText.clear();
     m_columns.clear();
     QSqlQuery info = m_connection.exec(u"PRAGMA table_info(%1)"_s.arg(Schema::quoted(m_table)));
     QStringList names;
@@ -75,6 +76,9 @@ void DataSet::buildFields()
     }
     for (int i = 0; i < defs.size(); ++i)
         m_fields.push_back(std::make_unique<Field>(*this, defs[i], i));
+    m_quotedColumns.clear();
+    for (const QString& column : std::as_const(m_columns))
+        m_quotedColumns << Schema::quoted(column);
 }
 
 void DataSet::setFieldDefault(const QString& fieldName, const QVariant& value)
@@ -88,9 +92,20 @@ void DataSet::setFieldDefault(const QString& fieldName, const QVariant& value)
 
 Field* DataSet::findField(const QString& name)
 {
+    // Runs look the same fields up by the same literal names thousands of times: the field
+    // last found for a name's text is tried first, and a hit is still checked by name.
+    const auto cached = m_fieldsByText.constFind(name.constData());
+    if (cached != m_fieldsByText.constEnd() &&
+        (*cached)->fieldName().compare(name, Qt::CaseInsensitive) == 0)
+        return *cached;
     for (const auto& f : m_fields)
-        if (f->fieldName().compare(name, Qt::CaseInsensitive) == 0)
+        if (f->fieldName().compare(name, Qt::CaseInsensitive) == 0) {
+            // Names built on the fly each leave a key of their own; a few dozen is plenty.
+            if (m_fieldsByText.size() >= 64)
+                m_fieldsByText.clear();
+            m_fieldsByText.insert(name.constData(), f.get());
             return f.get();
+        }
     return nullptr;
 }
 

@@ -41,9 +41,9 @@ void DataSet::edit()
         append();
         return;
     }
-    m_buffer.clear();
-    for (int i = 0; i < fieldCount(); ++i)
-        m_buffer << storedValue(m_pos, i);
+    // The stored row as read, shared rather than copied: a field's value is made of it only
+    // when someone reads that field, and most edits change a few fields of many.
+    m_buffer = m_rows->row(m_pos);
     m_changed.assign(m_fields.size(), false);
     setState(DataSetState::Edit);
 }
@@ -78,13 +78,17 @@ void DataSet::checkUnique(std::optional<qint64> ownKey)
             continue;
         if (ownKey && !m_changed[static_cast<size_t>(i)])
             continue;
-        // Asked of the file, not of the rows read: another program may have added one.
-        QSqlQuery found = m_connection.exec(
-            u"SELECT 1 FROM %1 WHERE %2 = ? COLLATE NOCASE AND rowid <> ? LIMIT 1"_s.arg(
-                Schema::quoted(m_table), Schema::quoted(m_columns[i])),
-            {m_buffer[i], ownKey.value_or(-1)});
-        const bool taken = found.next();
-        found.finish();
+        // Asked of the file, not of the rows read: another program may have added one. The
+        // names are compared here rather than by SQLite, whose case rule knows A to Z only.
+        QSqlQuery others =
+            m_connection.exec(u"SELECT %1 FROM %2 WHERE rowid <> ? AND %1 IS NOT NULL"_s.arg(
+                                  m_quotedColumns[i], Schema::quoted(m_table)),
+                              {ownKey.value_or(-1)});
+        const QString wanted = Variant::toString(m_buffer[i]);
+        bool taken = false;
+        while (!taken && others.next())
+            taken = others.value(0).toString().compare(wanted, Qt::CaseInsensitive) == 0;
+        others.finish();
         if (taken)
             raiseNotUnique(def, m_buffer[i]);
     }
@@ -119,7 +123,7 @@ void DataSet::post()
         QStringList marks;
         QVariantList values;
         for (int i = 0; i < fieldCount(); ++i) {
-            columns << Schema::quoted(m_columns[i]);
+            columns << m_quotedColumns[i];
             marks << u"?"_s;
             values << m_buffer[i];
         }
@@ -153,7 +157,7 @@ void DataSet::post()
     for (int i = 0; i < fieldCount(); ++i) {
         if (!m_changed[static_cast<size_t>(i)])
             continue;
-        assignments << Schema::quoted(m_columns[i]) + u" = ?"_s;
+        assignments << m_quotedColumns[i] + u" = ?"_s;
         values << m_buffer[i];
     }
     if (!assignments.isEmpty()) {

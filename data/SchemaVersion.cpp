@@ -13,7 +13,20 @@ namespace {
 
 void addCredentials(DbConnection& db)
 {
-    db.exec(Schema::createTableSql(Schema::credentials())).finish();
+    // A table of that name made by hand is kept when it has the columns the program uses;
+    // anything else of that name stops the upgrade, which then changes nothing.
+    QString sql = Schema::createTableSql(Schema::credentials());
+    sql.replace(u"CREATE TABLE "_s, u"CREATE TABLE IF NOT EXISTS "_s);
+    db.exec(sql).finish();
+    QSqlQuery info = db.exec(u"PRAGMA table_info(Credentials)"_s);
+    QStringList columns;
+    while (info.next())
+        columns << info.value(1).toString().toLower();
+    info.finish();
+    for (const FieldDef& f : Schema::credentials().columns)
+        if (!columns.contains(f.name.toLower()))
+            throw DatabaseError(u"Cannot bring the database %1 up to date: its Credentials "
+                                u"has no column %2"_s.arg(db.fileName(), f.name));
 }
 
 // Step n brings a file from version n - 1 to version n.
@@ -49,6 +62,13 @@ int of(DbConnection& db)
     const int version = q.next() ? q.value(0).toInt() : 0;
     q.finish();
     return version;
+}
+
+void refuseNewer(DbConnection& db)
+{
+    const int found = of(db);
+    if (found > Current)
+        refuseNewer(db, found);
 }
 
 void upgrade(DbConnection& db)

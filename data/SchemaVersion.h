@@ -13,6 +13,9 @@ inline constexpr int Current = 1;
 
 int of(DbConnection& db);
 
+// Throws DatabaseError when the file is newer than this program; changes nothing.
+void refuseNewer(DbConnection& db);
+
 // Applies the steps the file lacks. Throws DatabaseError, with the file unchanged, for a
 // file newer than this program or a step that fails.
 void upgrade(DbConnection& db);

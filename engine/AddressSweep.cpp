@@ -90,6 +90,7 @@ ProbeOutcome dvDirectories::measuredOutcome(const QString& address)
     if (found != m_measured.constEnd())
         return *found;
     // An address that came in after the sweep (another program changed the row meanwhile)
-    // is measured now, within the same time-out.
-    return m_probe.measure(address, ProbeTimeout);
+    // is not measured now: that would be on this thread, inside the run's transaction, with
+    // nothing to stop a call stuck on a dead mount. The next run measures it.
+    return ProbeOutcome::failed(u"the address changed while the run was measuring"_s);
 }

@@ -34,9 +34,13 @@ public:
     explicit DatabaseAway(TDMVardometer& dm)
         : m_dm(dm)
     {
+        // A row still in edit mode (an Options row the dialog left pending, a Systems row)
+        // is stored first, as a run stores it, rather than lost with the closing.
         for (DataSet* ds : m_dm.allDataSets())
-            if (ds->isActive())
+            if (ds->isActive()) {
+                ds->checkBrowseMode();
                 m_wasOpen << ds;
+            }
         m_dm.SetAllDatasetsActive(false);
         for (DataSet* ds : m_dm.allDataSets())
             ds->close();
@@ -45,11 +49,11 @@ public:
     // Throws when the file cannot be opened again; the destructor then tries once more.
     void back()
     {
-        m_back = true;
         m_dm.ADOVardometer.open();
         m_dm.SetAllDatasetsActive(true);
         for (DataSet* ds : std::as_const(m_wasOpen))
             ds->open();
+        m_back = true;
     }
     ~DatabaseAway()
     {

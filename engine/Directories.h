@@ -13,6 +13,7 @@
 class Clock;
 class DiskSpaceProbe;
 class EngineHost;
+class RunTransaction;
 class TDMVardometer;
 
 // The space analysis engine: caches the options it needs, measures one system at a time,
@@ -29,7 +30,9 @@ public:
     void SetPopupAlerts(bool on) { PopupAlerts = on; }
     void SetEMailAlerts(bool on) { EMailAlerts = on; }
 
-    void CheckSpace();
+    // Returns how many alert lines this run raised (AlertCount may meanwhile hold those of a
+    // run a timer started inside one of its windows).
+    int CheckSpace();
     void LoadSnapshot();
     void AnalyseSystem();
     bool MeasureFreeSpace(const QString& address);
@@ -105,6 +108,7 @@ private:
     void addAlertLine(const QString& line);
     void takeRunDateAndTime();
     void storeTypedSystemsRow();
+    void commitRun(RunTransaction& transaction);
     // Every address of the Systems table measured at once, before the run's transaction;
     // MeasureFreeSpace then takes the outcomes from there.
     void measureAllAddresses();

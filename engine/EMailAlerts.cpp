@@ -85,11 +85,12 @@ void dvDirectories::SendEMailAlerts()
         } catch (const SmtpError& e) {
             addRefused(e.refused);
             failure = QString::fromUtf8(e.what());
-            if (!e.refused.isEmpty())
-                *failure += u": "_s + MailMessage::undeliveredText(undelivered);
         } catch (const std::exception& e) {
             failure = QString::fromUtf8(e.what());
         }
+        // Whoever the message did not reach is named, whatever else went wrong.
+        if (failure && !undelivered.isEmpty() && !failure->startsWith(u"The message was not"_s))
+            *failure += u"; not delivered to "_s + MailMessage::undeliveredText(undelivered);
     }
     if (failure)
         m_host.showMessage(u"Mail Error: "_s + *failure);

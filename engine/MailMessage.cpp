@@ -195,8 +195,22 @@ QStringList recipientAddresses(const QStringList& emailAddresses)
 QByteArray fromHeaderValue(const QString& from)
 {
     const QString clean = sanitizedHeaderValue(from).trimmed();
-    if (isPlainAscii(clean.toUtf8()))
+    if (isPlainAscii(clean.toUtf8())) {
+        // A display name holding a comma or another special goes in quotes, or a reader
+        // would take "Ops, Storage <a@x>" for two mailboxes.
+        const qsizetype open = clean.lastIndexOf(u'<');
+        static const QRegularExpression specials(u"[()<>\\[\\]:;@\\\\,.\"]"_s);
+        if (open > 0) {
+            const QString name = clean.left(open).trimmed();
+            const bool quoted = name.size() >= 2 && name.startsWith(u'"') && name.endsWith(u'"');
+            if (!quoted && name.contains(specials)) {
+                QString escaped = name;
+                escaped.replace(u"\\"_s, u"\\\\"_s).replace(u"\""_s, u"\\\""_s);
+                return (u'"' + escaped + u"\" "_s + clean.mid(open)).toUtf8();
+            }
+        }
         return clean.toUtf8();
+    }
     const qsizetype open = clean.lastIndexOf(u'<');
     const qsizetype close = clean.lastIndexOf(u'>');
     if (open <= 0 || close < open)

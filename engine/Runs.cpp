@@ -18,6 +18,21 @@ void dvDirectories::takeRunDateAndTime()
     RunTime = DateTimeValue::fromTime(now.time());
 }
 
+void dvDirectories::commitRun(RunTransaction& transaction)
+{
+    try {
+        transaction.commit();
+    } catch (...) {
+        // Nothing of the run is in the file: the datasets show the file as it is.
+        try {
+            m_dm.ATblFreeSpaceHistory.refresh();
+            m_dm.ATblSystems.refresh();
+        } catch (...) {
+        }
+        throw;
+    }
+}
+
 void dvDirectories::storeTypedSystemsRow()
 {
     // A row someone is typing into (in the Systems editor, while a timer starts a run) is
@@ -108,8 +123,14 @@ public:
     }
     ~ControlsQuiet()
     {
-        for (DataSet* ds : m_dataSets)
-            ds->enableControls();
+        // The controls reread what they show; a failure there must not end the program while
+        // the run's own error is on its way to the user.
+        for (DataSet* ds : m_dataSets) {
+            try {
+                ds->enableControls();
+            } catch (...) {
+            }
+        }
     }
     ControlsQuiet(const ControlsQuiet&) = delete;
     ControlsQuiet& operator=(const ControlsQuiet&) = delete;
@@ -141,7 +162,7 @@ template <typename Work> void dvDirectories::forOneSystem(Work&& work)
     }
 }
 
-void dvDirectories::CheckSpace()
+int dvDirectories::CheckSpace()
 {
     storeTypedSystemsRow();
     takeRunDateAndTime();
@@ -172,14 +193,18 @@ void dvDirectories::CheckSpace()
             }
             systems.next();
         }
-        transaction.commit();
+        commitRun(transaction);
     }
+    // A run started by a timer inside one of the deliveries' windows replaces the alert
+    // list; what this run raised is counted now.
+    const int raised = AlertCount;
     if (AlertCount > 0) {
         SendEMailAlerts();
         ShowPopupAlerts();
     }
     m_host.refreshSummaryChart();
     RefreshSystemTree();
+    return raised;
 }
 
 namespace {
@@ -210,10 +235,10 @@ public:
     }
     void end()
     {
-        m_ended = true;
         m_host.hideProgress();
-        m_historyQuery.open();
+        m_historyQuery.open(); // a failure here leaves the rest to the destructor
         m_host.releaseGrids();
+        m_ended = true;
     }
     SnapshotWorkingState(const SnapshotWorkingState&) = delete;
     SnapshotWorkingState& operator=(const SnapshotWorkingState&) = delete;
@@ -261,7 +286,7 @@ void dvDirectories::LoadSnapshot()
             m_host.stepProgress();
             systems.next();
         }
-        transaction.commit();
+        commitRun(transaction);
     }
     if (AlertCount > 0) {
         SendEMailAlerts();

@@ -43,7 +43,7 @@ void DBCheckBox::nextCheckState()
     setCheckState(checkState() == Qt::Checked ? Qt::Unchecked : Qt::Checked);
 }
 
-void DBCheckBox::followRow()
+void DBCheckBox::followRow(bool presentedAnew)
 {
     // While the box writes its own value the row passes through edit mode with the old one.
     if (m_writing)
@@ -55,9 +55,10 @@ void DBCheckBox::followRow()
     // Keep following until the row stops changing under the actions it sets off.
     for (int round = 0; round < 16; ++round) {
         const Qt::CheckState wanted = stateOfRow();
-        // A state whose action failed has not been acted on: the row showing it again
-        // (after a cancel, say) is a reason to try once more.
-        if (wanted == checkState() && (wanted == m_actedState || wanted == Qt::PartiallyChecked))
+        // A state whose action failed has not been acted on: the row presenting it anew
+        // (after a cancel, say) is a reason to try once more; another field being typed is not.
+        if (wanted == checkState() &&
+            (wanted == m_actedState || wanted == Qt::PartiallyChecked || !presentedAnew))
             return;
         m_following = true;
         setCheckState(wanted);
@@ -89,7 +90,7 @@ void DBCheckBox::userChanged(int state)
     }
     runAction(checked);
     if (m_rowChangedDuringAction)
-        followRow();
+        followRow(false);
 }
 
 void DBCheckBox::runAction(Qt::CheckState state)

@@ -31,7 +31,7 @@ protected:
 
 private:
     Qt::CheckState stateOfRow() const;
-    void followRow();
+    void followRow(bool presentedAnew);
     void userChanged(int state);
     void runAction(Qt::CheckState state);
 

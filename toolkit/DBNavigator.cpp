@@ -162,12 +162,23 @@ void DBNavigator::act(DataSet& ds, Button b)
     case Insert:
         ds.append();
         break;
-    case Delete:
-        if (!confirmDelete || QMessageBox::question(window(), QString(), u"Delete record?"_s,
-                                                    QMessageBox::Ok | QMessageBox::Cancel,
-                                                    QMessageBox::Cancel) == QMessageBox::Ok)
+    case Delete: {
+        // The question waits for the user while timers go on: a run may move the cursor or
+        // reread the table meanwhile. What goes is the row that was asked about, or nothing.
+        const std::optional<qint64> asked = ds.currentKey();
+        if (confirmDelete && QMessageBox::question(window(), QString(), u"Delete record?"_s,
+                                                   QMessageBox::Ok | QMessageBox::Cancel,
+                                                   QMessageBox::Cancel) != QMessageBox::Ok)
+            break;
+        if (!asked) {
+            if (ds.isActive() && ds.state() == DataSetState::Insert)
+                ds.deleteRecord(); // a new row: cancelled
+            break;
+        }
+        if (ds.isActive() && ds.moveToKey(*asked))
             ds.deleteRecord();
         break;
+    }
     case Edit:
         ds.edit();
         break;

@@ -13,15 +13,15 @@ FieldDataLink::FieldDataLink(DataSource* source, QString fieldName, QObject* par
 {
     if (!source)
         return;
-    const auto changed = [this] { Q_EMIT dataChanged(); };
-    connect(source, &DataSource::activeChanged, this, changed);
-    connect(source, &DataSource::layoutChanged, this, changed);
-    connect(source, &DataSource::cursorMoved, this, changed);
-    connect(source, &DataSource::stateChanged, this, changed);
+    const auto presented = [this] { Q_EMIT dataChanged(true); };
+    connect(source, &DataSource::activeChanged, this, presented);
+    connect(source, &DataSource::layoutChanged, this, presented);
+    connect(source, &DataSource::cursorMoved, this, presented);
+    connect(source, &DataSource::stateChanged, this, presented);
     connect(source, &DataSource::rowChanged, this, [this](int row) {
         DataSet* ds = dataSet();
         if (ds && ds->isActive() && row == ds->recNo())
-            Q_EMIT dataChanged();
+            Q_EMIT dataChanged(false);
     });
 }
 

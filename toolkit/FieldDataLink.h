@@ -30,7 +30,9 @@ public:
     void writeText(const QString& text);
 
 Q_SIGNALS:
-    void dataChanged();
+    // presentedAnew: the row was read again or another row came (a move, a reopen, a cancel
+    // or post ending the edit), rather than one of its fields being written.
+    void dataChanged(bool presentedAnew);
 
 private:
     QPointer<DataSource> m_source;

@@ -373,27 +373,31 @@ void TMainForm::MnuMainFileExitClick()
 
 void TMainForm::MnuMainActionCheckSpaceClick()
 {
-    dvDirectories* engine = engineForCommand();
-    if (!engine)
-        return;
-    engine->CheckSpace();
-    if (engine->AlertCount == 0) {
-        QMessageBox box(QMessageBox::NoIcon, u"Vardometer"_s, u"All Systems within tolerance"_s,
-                        QMessageBox::Ok, this);
-        box.setObjectName(u"CheckSpaceMessage"_s);
-        box.exec();
-    }
+    ErrorReport::guarded([this] {
+        dvDirectories* engine = engineForCommand();
+        if (!engine)
+            return;
+        // The lines this run raised: a run a timer starts inside the popup replaces the list.
+        if (engine->CheckSpace() == 0) {
+            QMessageBox box(QMessageBox::NoIcon, u"Vardometer"_s, u"All Systems within tolerance"_s,
+                            QMessageBox::Ok, this);
+            box.setObjectName(u"CheckSpaceMessage"_s);
+            box.exec();
+        }
+    });
 }
 
 void TMainForm::MnuMainFileActionLoadSpaceClick()
 {
-    if (dvDirectories* engine = engineForCommand())
-        engine->LoadSnapshot();
+    ErrorReport::guarded([this] {
+        if (dvDirectories* engine = engineForCommand())
+            engine->LoadSnapshot();
+    });
 }
 
 void TMainForm::MnuMainObjectsSystemsClick()
 {
-    SystemsForm->exec();
+    ErrorReport::guarded([this] { SystemsForm->exec(); });
 }
 
 void TMainForm::MnuMainToolsCompactDBClick()
@@ -406,7 +410,7 @@ void TMainForm::MnuMainToolsCompactDBClick()
 
 void TMainForm::MnuMainToolsOptionsClick()
 {
-    OptionsForm->exec();
+    ErrorReport::guarded([this] { OptionsForm->exec(); });
 }
 
 void TMainForm::showMessage(const QString& text)

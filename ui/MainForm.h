@@ -170,6 +170,8 @@ private:
     // The engine for a command that needs it; when startup could not create it, the user is
     // told why and null comes back.
     dvDirectories* engineForCommand();
+    // The same for a timer's tick, which says it only once.
+    dvDirectories* engineForTick();
     void createInformationDialogs();
 
     TDMVardometer& m_dm;
@@ -182,6 +184,7 @@ private:
     bool m_checkTimerHeld = false;
     bool m_dailyTimerHeld = false;
     bool m_measuring = false; // a run is measuring its addresses; ticks wait for it
+    bool m_tickWithoutEngineReported = false;
     std::unique_ptr<dvChartFreeSpaceSummary> SummaryChartView;
     std::unique_ptr<dvChartSysHistory> HistoryChartView;
     ForecastBook m_forecasts;

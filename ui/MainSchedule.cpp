@@ -75,22 +75,42 @@ void TMainForm::ArmTimerLoadSpace()
 
 bool TMainForm::storeTypedEdits()
 {
-    return !SystemsForm || SystemsForm->GridSystems->commitOpenEditor();
+    if (SystemsForm && !SystemsForm->GridSystems->commitOpenEditor())
+        return false;
+    // A new system whose name or address is still to come would stop the run at its row;
+    // the run waits for the next tick rather than take it half typed.
+    DataSet& systems = m_dm.ATblSystems;
+    if (systems.isActive() && systems.state() == DataSetState::Insert && systems.modified() &&
+        (systems.fieldByName(u"System"_s).isNull() || systems.fieldByName(u"Address"_s).isNull())) {
+        m_statusPanels[0]->setText(u"A scheduled run waits for the new system"_s);
+        return false;
+    }
+    return true;
+}
+
+dvDirectories* TMainForm::engineForTick()
+{
+    // Said once: a timer armed from the Options dialog would otherwise stack a box a tick.
+    if (!m_directories && !m_tickWithoutEngineReported) {
+        m_tickWithoutEngineReported = true;
+        return engineForCommand();
+    }
+    return m_directories.get();
 }
 
 void TMainForm::TimerCheckTimer()
 {
     // A failing tick is reported and the timer keeps its settings; the next tick tries again.
     ErrorReport::guarded([this] {
-        dvDirectories* engine = engineForCommand();
-        if (!engine || !storeTypedEdits())
+        dvDirectories* engine = engineForTick();
+        if (!engine)
             return;
         // Moving to the first row stores an Options row the dialog holds with changes.
         DataSet& options = m_dm.ATblOptions;
         options.first();
         const int interval =
             Schedule::checkIntervalMs(options.fieldByName(u"TimeIntervalForCheck"_s).asInteger());
-        if (!isOn(options.fieldByName(u"TimerForCheckEnabled"_s)))
+        if (!isOn(options.fieldByName(u"TimerForCheckEnabled"_s)) || !storeTypedEdits())
             return;
         // A scheduled check says nothing when every system is within tolerance.
         engine->CheckSpace();
@@ -103,7 +123,7 @@ void TMainForm::TimerCheckTimer()
 void TMainForm::TimerLoadSpaceTimer()
 {
     ErrorReport::guarded([this] {
-        dvDirectories* engine = engineForCommand();
+        dvDirectories* engine = engineForTick();
         if (!engine || !storeTypedEdits())
             return;
         engine->LoadSnapshot();

@@ -140,6 +140,25 @@ private Q_SLOTS:
                  u"view"_s);
     }
 
+    void aFileOfAnotherProgramIsRefusedUntouched()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"Vardometer.db"_s);
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"other"_s);
+            db.setDatabaseName(path);
+            QVERIFY(db.open());
+            QSqlQuery(db).exec(u"CREATE TABLE Recipes (Name TEXT)"_s);
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(u"other"_s);
+        const QByteArray before = digestOf(path);
+        const QString message = raisedMessage([&] { TDMVardometer dm(path); });
+        QVERIFY2(message.contains(u"not found"_s), qPrintable(message));
+        QCOMPARE(digestOf(path), before);
+        QCOMPARE(scalarIn(path, u"PRAGMA user_version"_s).toInt(), 0);
+    }
+
     void aNewerFileIsRefusedUntouched()
     {
         TestDatabase db;

@@ -192,7 +192,7 @@ private Q_SLOTS:
         dvDirectories& engine = f.start();
         f.setColumn(u"Fine"_s, u"Alert1MB"_s, 4096);
 
-        snapshot ? engine.LoadSnapshot() : engine.CheckSpace();
+        snapshot ? engine.LoadSnapshot() : void(engine.CheckSpace());
 
         QCOMPARE(engine.currentAlertLines(), lines);
         QCOMPARE(engine.AlertCount, lines.size());
@@ -215,7 +215,7 @@ private Q_SLOTS:
         dvDirectories& engine = f.start();
 
         const QString message =
-            raisedMessage([&] { snapshot ? engine.LoadSnapshot() : engine.CheckSpace(); });
+            raisedMessage([&] { snapshot ? engine.LoadSnapshot() : void(engine.CheckSpace()); });
 
         QCOMPARE(message, u"Could not convert variant of type (Null) into type (String)"_s);
         // The row before the failure keeps what the run wrote, seen from another connection;
@@ -261,7 +261,7 @@ private Q_SLOTS:
         dvDirectories& engine = f.start();
 
         const QString message =
-            raisedMessage([&] { snapshot ? engine.LoadSnapshot() : engine.CheckSpace(); });
+            raisedMessage([&] { snapshot ? engine.LoadSnapshot() : void(engine.CheckSpace()); });
 
         QVERIFY(!message.isEmpty());
         QCOMPARE(engine.StoppedAtSystem, std::optional<QVariant>(longName));
@@ -280,7 +280,7 @@ private Q_SLOTS:
         // A later run starts afresh.
         f.setColumn(longName, u"System"_s, u"B"_s);
         f.setColumn(u"B"_s, u"Address"_s, u"/b"_s);
-        snapshot ? engine.LoadSnapshot() : engine.CheckSpace();
+        snapshot ? engine.LoadSnapshot() : void(engine.CheckSpace());
         QCOMPARE(engine.StoppedAtSystem, std::nullopt);
     }
 
@@ -387,6 +387,45 @@ private Q_SLOTS:
         QVERIFY(f.host.calls.indexOf(u"measuring"_s) >= 0);
         QVERIFY(f.host.calls.indexOf(u"measuringDone"_s) > f.host.calls.indexOf(u"measuring"_s));
         QCOMPARE(f.host.measuredTotal, 6);
+    }
+
+    void anAddressChangedDuringTheSweepIsNotMeasuredInsideTheRun()
+    {
+        EngineFixture f({{u"A"_s, u"/a"_s, {}}, {u"B"_s, u"/b"_s, {}}});
+        f.probe.set(u"/a"_s, 4 * GiB, 10 * GiB);
+        f.probe.set(u"/b"_s, 4 * GiB, 10 * GiB);
+        f.probe.set(u"/moved"_s, 4 * GiB, 10 * GiB);
+        // Another program changes B's address while the addresses are being measured.
+        f.probe.onAsk = [&f](const QString& address) {
+            if (address == u"/a"_s)
+                f.db.exec(u"UPDATE Systems SET Address = '/moved' WHERE System = 'B'"_s);
+        };
+        dvDirectories& engine = f.start();
+        engine.CheckSpace();
+        QVERIFY(!f.probe.asked.contains(u"/moved"_s));
+        QCOMPARE(engine.currentAlertLines(), QStringList{u"B : System Not Found"_s});
+        QCOMPARE(engine.UnreachableSystems.value(0).reason,
+                 u"the address changed while the run was measuring"_s);
+        // The next run measures the new address.
+        f.probe.onAsk = {};
+        engine.CheckSpace();
+        QVERIFY(f.probe.asked.contains(u"/moved"_s));
+        QCOMPARE(engine.AlertCount, 0);
+    }
+
+    void theCheckSpaceCountIsItsOwnWhenATimerRunsInsideIt()
+    {
+        // A run that a timer starts inside the popup replaces the alert list; the run that
+        // showed the popup still says how many lines it raised itself.
+        EngineFixture f({{u"A"_s, u"/a"_s, {}}});
+        f.db.exec(u"UPDATE Options SET PopupAlerts = 1"_s);
+        dvDirectories& engine = f.start();
+        f.host.onShowPopup = [&] {
+            f.probe.set(u"/a"_s, 4 * GiB, 10 * GiB);
+            QCOMPARE(engine.CheckSpace(), 0);
+        };
+        QCOMPARE(engine.CheckSpace(), 1);
+        QCOMPARE(engine.AlertCount, 0);
     }
 
     void cliRunArguments_data()

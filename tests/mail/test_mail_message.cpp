@@ -130,6 +130,15 @@ private Q_SLOTS:
             << u"\"B\u00f8t\" <alerts@example.com>"_s
             << QByteArray("=?UTF-8?B?") + u"B\u00f8t"_s.toUtf8().toBase64() +
                    "?= <alerts@example.com>";
+        QTest::newRow("ASCII name with a comma is quoted")
+            << u"Ops, Storage <alerts@example.com>"_s
+            << QByteArray("\"Ops, Storage\" <alerts@example.com>");
+        QTest::newRow("a quote inside is escaped")
+            << u"Ops \"Night\", Shift <alerts@example.com>"_s
+            << QByteArray("\"Ops \\\"Night\\\", Shift\" <alerts@example.com>");
+        QTest::newRow("an already quoted name as it is")
+            << u"\"Ops, Storage\" <alerts@example.com>"_s
+            << QByteArray("\"Ops, Storage\" <alerts@example.com>");
         QTest::newRow("a line break cannot start a header")
             << u"Bot <alerts@example.com>\r\nBcc: spy@evil.test"_s
             << QByteArray("Bot <alerts@example.com> Bcc: spy@evil.test");

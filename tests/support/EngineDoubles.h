@@ -10,7 +10,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <functional>
 #include <thread>
+#include <utility>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -36,6 +38,8 @@ public:
     std::optional<DiskSpace> query(const QString& address) override
     {
         asked << address;
+        if (onAsk)
+            onAsk(address);
         const auto it = answers.constFind(address);
         if (it == answers.constEnd())
             return std::nullopt;
@@ -55,6 +59,7 @@ public:
     QHash<QString, DiskSpace> answers;
     QStringList asked;
     QSet<QString> hanging;
+    std::function<void(const QString& address)> onAsk; // runs on the probe's thread
     std::chrono::milliseconds hangFor{30'000};
 };
 
@@ -126,7 +131,13 @@ public:
         popupLines.clear();
     }
     void appendPopupLine(const QString& line) override { popupLines << line; }
-    void showPopupWindow() override { calls << u"showPopupWindow"_s; }
+    void showPopupWindow() override
+    {
+        calls << u"showPopupWindow"_s;
+        if (onShowPopup)
+            std::exchange(onShowPopup, {})();
+    }
+    std::function<void()> onShowPopup; // once, as a timer's run inside the window would
 
     QStringList calls;
     QStringList popupLines;

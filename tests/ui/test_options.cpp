@@ -314,6 +314,9 @@ private Q_SLOTS:
         reports.clear();
         QVERIFY(!timer->running());
         QVERIFY(interval->isEnabled());
+        // Typing elsewhere in the row does not try the failed switch again.
+        d.type(u"DBOptCompanyName"_s, u"Initech"_s);
+        QCOMPARE(reports, QStringList{});
         QTest::mouseClick(d.find<QPushButton>(u"CancelBtn"_s), Qt::LeftButton);
         // The stored row comes back: checked, 5 minutes.
         QVERIFY(timer->running());

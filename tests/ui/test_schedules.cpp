@@ -212,6 +212,24 @@ private Q_SLOTS:
         options->close();
     }
 
+    void aNewSystemStillBeingTypedPostponesTheScheduledRun()
+    {
+        Scheduled w({u"UPDATE Options SET TimerForCheckEnabled = 1, TimeIntervalForCheck = 5"_s});
+        DataSet& systems = w.dm->ATblSystems;
+        systems.append();
+        systems.fieldByName(u"System"_s).setValue(u"Gamma"_s);
+        Scheduled::dueNow(w.form->TimerCheck);
+        QTRY_COMPARE(w.form->statusPanelText(0), u"A scheduled run waits for the new system"_s);
+        w.form->TimerCheck->setInterval(300'000);
+        // Nothing ran and nothing was lost; with its address the next tick takes it.
+        QCOMPARE(w.checkedSystems(), 0);
+        QCOMPARE(systems.state(), DataSetState::Insert);
+        systems.fieldByName(u"Address"_s).setValue(u"/srv/a"_s);
+        Scheduled::dueNow(w.form->TimerCheck);
+        QTRY_COMPARE(w.checkedSystems(), 3);
+        QCOMPARE(w.db.scalar(u"SELECT count(*) FROM Systems"_s).toInt(), 3);
+    }
+
     void aRowThatCannotBeStoredHoldsTheRunBack()
     {
         Scheduled w({u"UPDATE Options SET TimerForCheckEnabled = 1, TimeIntervalForCheck = 5"_s});

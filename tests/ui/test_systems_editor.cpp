@@ -2,15 +2,18 @@
 #include "support/EngineDoubles.h"
 #include "support/MainWindowFixture.h"
 #include "support/TestDatabase.h"
+#include "support/WhileModal.h"
 #include "support/WidgetTestMain.h"
 #include "toolkit/DataGrid.h"
 #include "toolkit/ErrorReport.h"
 #include "ui/MainForm.h"
 #include "ui/Systems.h"
 
+#include <QAbstractButton>
 #include <QAbstractItemModelTester>
 #include <QApplication>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 #include <QToolButton>
@@ -169,6 +172,23 @@ private Q_SLOTS:
         QVERIFY2(reports.front().contains(u"lots"_s), qPrintable(reports.front()));
         QCOMPARE(e.dm->ATblSystems.state(), DataSetState::Edit);
         QCOMPARE(e.stored(u"SELECT Alert1MB FROM Systems"_s), before);
+    }
+
+    void deleteRemovesTheRowItAskedAbout()
+    {
+        Editor e({{u"Alpha"_s, u"/srv/a"_s, {}}, {u"Beta"_s, u"/srv/b"_s, {}}});
+        DataSet& systems = e.dm->ATblSystems;
+        systems.first();
+        // While the question is open a timer's run rereads the table and leaves it elsewhere.
+        WhileModal question([&](QWidget* box) {
+            systems.close();
+            systems.open();
+            systems.last();
+            qobject_cast<QMessageBox*>(box)->button(QMessageBox::Ok)->click();
+        });
+        QTest::mouseClick(e.navButton(u"Delete"_s), Qt::LeftButton);
+        QVERIFY(question.ran());
+        QCOMPARE(e.db.column(u"SELECT System FROM Systems"_s), QVariantList{u"Beta"_s});
     }
 
     void namesThatWouldMislead_data()
