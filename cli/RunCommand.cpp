@@ -112,12 +112,11 @@ int runEngineCommand(RunKind kind, const QStringList& arguments, FILE* out, FILE
     std::unique_ptr<TDMVardometer> dm;
     std::unique_ptr<dvDirectories> directories;
     try {
-        dm = std::make_unique<TDMVardometer>(file);
-        dm->SetAllDatasetsActive(true);
+        dm = std::make_unique<TDMVardometer>(file, nullptr, TDMVardometer::LoadFor::Runs);
+        dm->OpenForRuns();
         directories = std::make_unique<dvDirectories>(*dm, host, probe, clock);
         directories->ProbeTimeout = parsed->timeout;
         warnAboutDuplicateNames(*dm, err);
-        directories->RefreshSystemTree();
         if (kind == RunKind::CheckSpace)
             directories->CheckSpace();
         else

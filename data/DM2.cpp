@@ -13,7 +13,7 @@ QString TDMVardometer::defaultFileName()
     return u"Vardometer.db"_s;
 }
 
-TDMVardometer::TDMVardometer(const QString& fileName, QObject* parent)
+TDMVardometer::TDMVardometer(const QString& fileName, QObject* parent, LoadFor purpose)
     : QObject(parent)
     , ADOVardometer(u"ADOVardometer"_s)
     , ATblSystems(u"ATblSystems"_s, ADOVardometer)
@@ -37,7 +37,7 @@ TDMVardometer::TDMVardometer(const QString& fileName, QObject* parent)
     setObjectName(u"DMVardometer"_s);
     ADOVardometer.setFileName(fileName);
     declare();
-    load();
+    load(purpose);
 }
 
 TDMVardometer::~TDMVardometer()
@@ -94,7 +94,7 @@ void TDMVardometer::declare()
     AQrySystems.setDeclaredFields(Schema::systems().columns);
 }
 
-void TDMVardometer::load()
+void TDMVardometer::load(LoadFor purpose)
 {
     ADOVardometer.open();
     try {
@@ -119,7 +119,8 @@ void TDMVardometer::load()
         }
         SchemaVersion::upgrade(ADOVardometer);
         for (DataSet* ds : allDataSets())
-            if (ds->openAtLoad())
+            if (ds->openAtLoad() &&
+                !(purpose == LoadFor::Runs && ds == &AQryFreeSpaceHistoryBySystem))
                 ds->open();
     } catch (...) {
         for (DataSet* ds : allDataSets())
@@ -151,4 +152,10 @@ void TDMVardometer::SetAllDatasetsActive(bool active)
                         &ATblSystemPages, &AQryFreeSpaceHistoryBySystem})
         if (ds->isActive() != active)
             ds->setActive(active);
+}
+
+void TDMVardometer::OpenForRuns()
+{
+    for (DataSet* ds : {&ATblFreeSpaceHistory, &ATblOptions, &ATblSystems})
+        ds->open();
 }

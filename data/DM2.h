@@ -14,12 +14,20 @@ class TDMVardometer : public QObject {
 public:
     static QString defaultFileName();
 
-    explicit TDMVardometer(const QString& fileName = defaultFileName(), QObject* parent = nullptr);
+    // What the module is loaded for: the window, which opens every dataset marked for it,
+    // or a run without a window, which leaves the query over the whole history closed (on
+    // ten years of snapshots it costs more to open than the whole run).
+    enum class LoadFor { Window, Runs };
+
+    explicit TDMVardometer(const QString& fileName = defaultFileName(), QObject* parent = nullptr,
+                           LoadFor purpose = LoadFor::Window);
     ~TDMVardometer() override;
 
     // Opens or closes, in this fixed order, the datasets the program keeps open while it
     // runs; one already in the wanted state is left alone.
     void SetAllDatasetsActive(bool active);
+    // The datasets a Check Space run or a snapshot works on, for a run without a window.
+    void OpenForRuns();
     QList<DataSet*> allDataSets();
 
     DbConnection ADOVardometer;
@@ -45,5 +53,5 @@ public:
 
 private:
     void declare();
-    void load();
+    void load(LoadFor purpose);
 };

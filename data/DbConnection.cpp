@@ -1,6 +1,7 @@
 #include "data/DbConnection.h"
 
 #include "data/Errors.h"
+#include "data/SqliteValues.h"
 
 #include <QFileInfo>
 #include <QSqlDriver>
@@ -116,7 +117,7 @@ void DbConnection::close()
     if (m_transactionDepth > 0)
         db.rollback();
     m_transactionDepth = 0;
-    m_writeStatements.clear();
+    finalizeWriteStatements();
     db.close();
     Q_EMIT connectedChanged(false);
 }
@@ -183,25 +184,46 @@ QSqlQuery DbConnection::exec(const QString& sql, const QVariantList& values) con
     return query;
 }
 
+void DbConnection::finalizeWriteStatements()
+{
+    for (sqlite3_stmt* statement : std::as_const(m_writeStatements))
+        sqlite3_finalize(statement);
+    m_writeStatements.clear();
+}
+
 DbConnection::WriteResult DbConnection::write(const QString& sql, const QVariantList& values)
 {
-    auto found = m_writeStatements.find(sql);
-    if (found == m_writeStatements.end()) {
-        QSqlQuery query(database());
-        if (!query.prepare(sql))
-            raise(m_fileName, query.lastError());
-        found = m_writeStatements.insert(sql, query);
+    sqlite3* db = sqliteHandle(database());
+    if (!db)
+        raise(m_fileName,
+              QSqlError(QString(), u"the database is not connected"_s, QSqlError::ConnectionError));
+    auto fail = [&] {
+        raise(m_fileName,
+              QSqlError(QString(), QString::fromUtf8(sqlite3_errmsg(db)), QSqlError::StatementError,
+                        QString::number(sqlite3_extended_errcode(db))));
+    };
+    auto found = m_writeStatements.constFind(sql);
+    if (found == m_writeStatements.constEnd()) {
+        const QByteArray text = sql.toUtf8();
+        sqlite3_stmt* prepared = nullptr;
+        if (sqlite3_prepare_v2(db, text.constData(), static_cast<int>(text.size()), &prepared,
+                               nullptr) != SQLITE_OK)
+            fail();
+        found = m_writeStatements.insert(sql, prepared);
     }
-    QSqlQuery& query = *found;
+    sqlite3_stmt* statement = *found;
+    sqlite3_reset(statement);
+    sqlite3_clear_bindings(statement);
     for (int i = 0; i < values.size(); ++i)
-        query.bindValue(i, values[i]);
-    if (!query.exec()) {
-        const QSqlError error = query.lastError();
-        query.finish();
-        raise(m_fileName, error);
+        if (SqliteValues::bindValue(statement, i + 1, values[i]) != SQLITE_OK)
+            fail();
+    const int rc = sqlite3_step(statement);
+    if (rc != SQLITE_DONE && rc != SQLITE_ROW) {
+        sqlite3_reset(statement);
+        fail();
     }
-    WriteResult result{query.numRowsAffected(), query.lastInsertId().toLongLong()};
-    query.finish();
+    const WriteResult result{sqlite3_changes(db), sqlite3_last_insert_rowid(db)};
+    sqlite3_reset(statement);
     return result;
 }
 

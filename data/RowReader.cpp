@@ -1,5 +1,7 @@
 #include "data/RowReader.h"
 
+#include "data/SqliteValues.h"
+
 #include "data/DbConnection.h"
 #include "data/Schema.h"
 #include "data/Variant.h"
@@ -9,7 +11,9 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <memory>
+#include <vector>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -22,57 +26,6 @@ struct Finalizer {
     void operator()(sqlite3_stmt* statement) const { sqlite3_finalize(statement); }
 };
 using Statement = std::unique_ptr<sqlite3_stmt, Finalizer>;
-
-QVariant columnValue(sqlite3_stmt* statement, int column)
-{
-    // The same types QSqlQuery gives for each storage class, so readers cannot tell.
-    switch (sqlite3_column_type(statement, column)) {
-    case SQLITE_NULL:
-        return QVariant();
-    case SQLITE_INTEGER:
-        return QVariant(static_cast<qint64>(sqlite3_column_int64(statement, column)));
-    case SQLITE_FLOAT:
-        return QVariant(sqlite3_column_double(statement, column));
-    case SQLITE_BLOB: {
-        const auto* data = static_cast<const char*>(sqlite3_column_blob(statement, column));
-        return QByteArray(data, sqlite3_column_bytes(statement, column));
-    }
-    default: {
-        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
-        return QString::fromUtf8(text, sqlite3_column_bytes(statement, column));
-    }
-    }
-}
-
-int bindValue(sqlite3_stmt* statement, int index, const QVariant& value)
-{
-    // A null string is Null, as QSqlQuery binds it, not an empty text.
-    if (Variant::isNull(value) ||
-        (value.typeId() == QMetaType::QString && value.toString().isNull()) ||
-        (value.typeId() == QMetaType::QByteArray && value.toByteArray().isNull()))
-        return sqlite3_bind_null(statement, index);
-    switch (value.typeId()) {
-    case QMetaType::Bool:
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-        return sqlite3_bind_int64(statement, index, value.toLongLong());
-    case QMetaType::Double:
-    case QMetaType::Float:
-        return sqlite3_bind_double(statement, index, value.toDouble());
-    case QMetaType::QByteArray: {
-        const QByteArray bytes = value.toByteArray();
-        return sqlite3_bind_blob(statement, index, bytes.constData(),
-                                 static_cast<int>(bytes.size()), SQLITE_TRANSIENT);
-    }
-    default: {
-        const QByteArray text = value.toString().toUtf8();
-        return sqlite3_bind_text(statement, index, text.constData(), static_cast<int>(text.size()),
-                                 SQLITE_TRANSIENT);
-    }
-    }
-}
 
 } // namespace
 
@@ -125,7 +78,7 @@ void RowReader::loadKeys()
         // Named as ":name" in the query; a name with no value is bound as Null.
         const char* name = sqlite3_bind_parameter_name(prepared, i);
         const QVariant value = name ? m_parameters.value(QString::fromUtf8(name + 1)) : QVariant();
-        if (bindValue(prepared, i, value) != SQLITE_OK)
+        if (SqliteValues::bindValue(prepared, i, value) != SQLITE_OK)
             fail(db);
     }
     int rc;
@@ -155,52 +108,84 @@ void RowReader::fetchPage(int page)
 {
     const int begin = page * PageSize;
     const int end = std::min(count(), begin + PageSize);
-    QByteArray ids = "[";
-    for (int i = begin; i < end; ++i) {
-        if (i > begin)
-            ids += ',';
-        ids += QByteArray::number(m_keys[static_cast<size_t>(i)]);
-    }
-    ids += ']';
+    const int size = end - begin;
+    const auto first = m_keys.begin() + begin;
+    const auto last = m_keys.begin() + end;
+    // A table read in its stored order has its ids ascending and nearly contiguous: one walk
+    // along that range of the table does what one lookup per id does otherwise.
+    const bool ascending = std::is_sorted(first, last);
+    const bool dense = ascending && size > 0 && *(last - 1) - *first < 4 * PageSize;
 
-    // One statement per page, not one per row: each statement is a read transaction of its
-    // own, and starting one costs file-lock calls. The id list is the outer loop, and the
-    // outer join gives a row deleted by another process since the ids were read as all Null.
-    // Each row is placed by its position in the list, so no sort is needed for the order.
-    QStringList selected{u"k.key"_s};
+    QStringList selected{dense ? u"t.rowid"_s : u"k.key"_s};
     for (const QString& c : m_columns)
         selected << u"t."_s + Schema::quoted(c);
-    const QByteArray sql =
-        u"SELECT %1 FROM json_each(?) AS k LEFT JOIN %2 AS t ON t.rowid = k.value"_s
-            .arg(selected.join(u", "_s), Schema::quoted(m_table))
-            .toUtf8();
+    QByteArray ids;
+    QByteArray sql;
+    if (dense) {
+        sql = u"SELECT %1 FROM %2 AS t WHERE t.rowid BETWEEN ? AND ?"_s
+                  .arg(selected.join(u", "_s), Schema::quoted(m_table))
+                  .toUtf8();
+    } else {
+        ids = "[";
+        for (int i = begin; i < end; ++i) {
+            if (i > begin)
+                ids += ',';
+            ids += QByteArray::number(m_keys[static_cast<size_t>(i)]);
+        }
+        ids += ']';
+        // One statement per page, not one per row: each statement is a read transaction of
+        // its own, and starting one costs file-lock calls. The id list is the outer loop, and
+        // the outer join gives a row deleted by another process since the ids were read as
+        // all Null. Each row is placed by its position in the list, so no sort is needed.
+        sql = u"SELECT %1 FROM json_each(?) AS k LEFT JOIN %2 AS t ON t.rowid = k.value"_s
+                  .arg(selected.join(u", "_s), Schema::quoted(m_table))
+                  .toUtf8();
+    }
     sqlite3* db = handle();
     sqlite3_stmt* prepared = nullptr;
     if (sqlite3_prepare_v2(db, sql.constData(), static_cast<int>(sql.size()), &prepared, nullptr) !=
         SQLITE_OK)
         fail(db);
     const Statement statement(prepared);
-    if (sqlite3_bind_text(prepared, 1, ids.constData(), static_cast<int>(ids.size()),
-                          SQLITE_STATIC) != SQLITE_OK)
+    const int bound = dense ? (sqlite3_bind_int64(prepared, 1, *first) |
+                               sqlite3_bind_int64(prepared, 2, *(last - 1)))
+                            : sqlite3_bind_text(prepared, 1, ids.constData(),
+                                                static_cast<int>(ids.size()), SQLITE_STATIC);
+    if (bound != SQLITE_OK)
         fail(db);
 
-    const int size = end - begin;
     const int columnCount = static_cast<int>(m_columns.size());
     QList<Row> rows(size);
+    std::vector<bool> placedAt(static_cast<size_t>(size), false);
     int placed = 0;
+    auto positionOf = [&](qint64 id) -> qint64 {
+        if (!dense)
+            return id; // json_each's key: the position in the list
+        const auto at = std::lower_bound(first, last, id);
+        return at != last && *at == id ? at - first : -1;
+    };
     int rc;
     while ((rc = sqlite3_step(prepared)) == SQLITE_ROW) {
-        const qint64 at = sqlite3_column_int64(prepared, 0);
-        if (at < 0 || at >= size || !rows[at].isEmpty())
-            continue;
+        const qint64 at = positionOf(sqlite3_column_int64(prepared, 0));
+        if (at < 0 || at >= size || placedAt[static_cast<size_t>(at)])
+            continue; // a row another program added inside the range since the ids were read
         Row& values = rows[at];
         values.reserve(columnCount);
         for (int c = 1; c <= columnCount; ++c)
-            values << columnValue(prepared, c);
+            values << SqliteValues::columnValue(prepared, c);
+        placedAt[static_cast<size_t>(at)] = true;
         ++placed;
     }
     if (rc != SQLITE_DONE)
         fail(db);
+    // A row deleted by another process since the ids were read reads as all Null.
+    if (dense && placed != size) {
+        for (int i = 0; i < size; ++i)
+            if (!placedAt[static_cast<size_t>(i)]) {
+                rows[i] = Row(columnCount);
+                ++placed;
+            }
+    }
     if (placed != size)
         m_connection.raise(m_table, QSqlError(QString(), u"rows were read out of step"_s,
                                               QSqlError::StatementError));

@@ -215,6 +215,7 @@ public:
     SnapshotWorkingState(EngineHost& host, DataSet& historyQuery, int systemCount)
         : m_host(host)
         , m_historyQuery(historyQuery)
+        , m_historyWasOpen(historyQuery.isActive())
     {
         m_host.showSummaryPage();
         m_host.startProgress(systemCount);
@@ -227,7 +228,8 @@ public:
             return;
         m_host.hideProgress();
         try {
-            m_historyQuery.open();
+            if (m_historyWasOpen)
+                m_historyQuery.open();
         } catch (...) {
             // The run's own error is the one reported.
         }
@@ -236,7 +238,8 @@ public:
     void end()
     {
         m_host.hideProgress();
-        m_historyQuery.open(); // a failure here leaves the rest to the destructor
+        if (m_historyWasOpen)
+            m_historyQuery.open(); // a failure here leaves the rest to the destructor
         m_host.releaseGrids();
         m_ended = true;
     }
@@ -246,6 +249,8 @@ public:
 private:
     EngineHost& m_host;
     DataSet& m_historyQuery;
+    // Only a query that was open is opened again: a run without a window never reads it.
+    bool m_historyWasOpen;
     bool m_ended = false;
 };
 
