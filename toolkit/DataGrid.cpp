@@ -41,7 +41,12 @@ DataGrid::DataGrid(DataSource* source, QList<GridColumn> columns, QWidget* paren
         connect(source, &DataSource::cursorMoved, this, [this] { followCursor(); });
         connect(source, &DataSource::layoutChanged, this, [this] { followCursor(); });
     }
-    connect(m_model, &QAbstractItemModel::modelReset, this, [this] { updateFirstVisibleRow(); });
+    connect(m_model, &QAbstractItemModel::modelReset, this, [this] {
+        updateFirstVisibleRow();
+        // New figures may want more room than the old ones.
+        if (m_stretch && isVisible())
+            fitColumnsToWidth();
+    });
     applyColumnWidths();
     followCursor();
 }
@@ -144,13 +149,34 @@ void DataGrid::resizeEvent(QResizeEvent* event)
 void DataGrid::fitColumnsToWidth()
 {
     // The columns fill the grid's width and keep their proportions, including any width
-    // the user gave a column by hand.
+    // the user gave a column by hand. Narrower than they were laid out for, they share the
+    // width by their laid-out proportions, but none goes below what its title and the rows
+    // in view need: a squeezed column would cut its figures short ("182,..." for 182,797),
+    // so the grid scrolls a little instead.
     const int width = viewport()->width();
     const int count = m_model->columnCount();
+    if (width <= 0 || count == 0)
+        return;
+    const int zero = fontMetrics().horizontalAdvance(QLatin1Char('0'));
+    const auto& columns = m_model->columns();
+    int designedTotal = 0;
+    for (const GridColumn& column : columns)
+        designedTotal += column.widthChars * zero + 4;
+    if (width < designedTotal) {
+        const double factor = static_cast<double>(width) / designedTotal;
+        for (int c = 0; c < count; ++c) {
+            const int designed = columns[c].widthChars * zero + 4;
+            const int needed =
+                std::max(horizontalHeader()->sectionSizeHint(c), sizeHintForColumn(c));
+            setColumnWidth(c, std::max({8, static_cast<int>(designed * factor),
+                                        std::min(2 * designed, needed)}));
+        }
+        return;
+    }
     int total = 0;
     for (int c = 0; c < count; ++c)
         total += columnWidth(c);
-    if (width <= 0 || total <= 0 || total == width)
+    if (total <= 0 || total == width)
         return;
     const double factor = static_cast<double>(width) / total;
     int used = 0;

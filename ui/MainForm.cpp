@@ -41,8 +41,9 @@ TMainForm::TMainForm(TDMVardometer& dataModule, const QStringList& arguments, Di
     setObjectName(u"MainForm"_s);
     setWindowTitle(u"Vardometer"_s);
     resize(1057, 641);
-    // The classic 8-point sans serif; every column width is counted in its digits.
-    setFont(QFont(u"DejaVu Sans"_s, 8));
+    // An 8-point sans serif of the classic metrics (Liberation Sans is Arial's metric twin);
+    // every column width is counted in its digits.
+    setFont(QFont(u"Liberation Sans"_s, 8));
     buildLayout();
     createTimers();
     FormCreate();
@@ -156,8 +157,7 @@ void TMainForm::buildGrids()
     summary->setCellColorsRule(
         [this](const DataGridModel& model, int row, const QString& fieldName, CellColors& colors) {
             GridRules::summaryCellColors(fieldName, model.value(row, u"LastUsed%"_s),
-                                         model.value(row, u"ZeroDate1"_s), m_clock.now().date(),
-                                         colors);
+                                         model.value(row, u"ZeroDate1"_s), today(), colors);
         });
     summary->setColumnText(GridRules::ForecastColumn, [this](const DataGridModel& model, int row) {
         return m_forecasts.sentence(model.value(row, u"System"_s).toString());
@@ -289,6 +289,17 @@ void TMainForm::FormCreate()
             m_engineStartError = ErrorReport::messageOf(e);
         ErrorReport::report(e);
     }
+}
+
+QDate TMainForm::today()
+{
+    // Asked for every painted cell: the clock is read again once a second at most, which
+    // still turns the colours at midnight.
+    if (!m_todayRead.isValid() || m_todayRead.elapsed() >= 1000) {
+        m_today = m_clock.now().date();
+        m_todayRead.start();
+    }
+    return m_today;
 }
 
 dvDirectories* TMainForm::engineForCommand()

@@ -3,6 +3,8 @@
 #include "engine/EngineHost.h"
 #include "engine/ForecastBook.h"
 
+#include <QDate>
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QPrinter>
 #include <QStringList>
@@ -172,6 +174,8 @@ private:
     dvDirectories* engineForCommand();
     // The same for a timer's tick, which says it only once.
     dvDirectories* engineForTick();
+    // Today's date by the engine's clock, for the grid's colour rules.
+    QDate today();
     void createInformationDialogs();
 
     TDMVardometer& m_dm;
@@ -185,6 +189,8 @@ private:
     bool m_dailyTimerHeld = false;
     bool m_measuring = false; // a run is measuring its addresses; ticks wait for it
     bool m_tickWithoutEngineReported = false;
+    QDate m_today;
+    QElapsedTimer m_todayRead;
     std::unique_ptr<dvChartFreeSpaceSummary> SummaryChartView;
     std::unique_ptr<dvChartSysHistory> HistoryChartView;
     ForecastBook m_forecasts;

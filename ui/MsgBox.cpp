@@ -14,7 +14,7 @@ TMsBox::TMsBox(QWidget* parent)
     setObjectName(u"MsBox"_s);
     setWindowTitle(u"Vardometer : Free Space Alert"_s);
     // The classic small sans face at 8 points, inherited by both controls.
-    setFont(QFont(u"DejaVu Sans"_s, 8));
+    setFont(QFont(u"Liberation Sans"_s, 8));
     setFixedSize(502, 276);
 
     // Created in tab order: the button first, so it is where the focus starts.

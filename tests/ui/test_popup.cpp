@@ -121,7 +121,7 @@ private Q_SLOTS:
         QVERIFY(!(box.windowFlags() & Qt::WindowMinimizeButtonHint));
         QVERIFY(!(box.windowFlags() & Qt::WindowMaximizeButtonHint));
         QVERIFY(box.windowFlags() & Qt::WindowCloseButtonHint);
-        QCOMPARE(box.font().family(), u"DejaVu Sans"_s);
+        QCOMPARE(box.font().family(), u"Liberation Sans"_s);
         QCOMPARE(box.font().pointSize(), 8);
 
         auto* ok = box.findChild<QPushButton*>(u"BtnOK"_s);
@@ -134,7 +134,7 @@ private Q_SLOTS:
         QCOMPARE(memo->geometry(), QRect(16, 16, 473, 209));
         QCOMPARE(memo->lineWrapMode(), QPlainTextEdit::WidgetWidth);
         QVERIFY(!memo->isReadOnly());
-        QCOMPARE(memo->font().family(), u"DejaVu Sans"_s);
+        QCOMPARE(memo->font().family(), u"Liberation Sans"_s);
         // Tab leaves the memo for the button instead of typing a tab.
         QCOMPARE(ok->nextInFocusChain(), memo);
         QVERIFY(memo->tabChangesFocus());
