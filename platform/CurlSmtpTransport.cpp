@@ -1,14 +1,13 @@
 #include "platform/SmtpTransport.h"
 
+#include "platform/CurlApi.h"
+
 #include <QSysInfo>
 #include <QUrl>
-
-#include <curl/curl.h>
 
 #include <algorithm>
 #include <cstring>
 #include <memory>
-#include <mutex>
 #include <optional>
 
 using namespace Qt::Literals::StringLiterals;
@@ -16,13 +15,16 @@ using namespace Qt::Literals::StringLiterals;
 namespace {
 
 struct EasyDeleter {
-    void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
+    const CurlApi* curl;
+    void operator()(CURL* handle) const { curl->easyCleanup(handle); }
 };
 struct UrlDeleter {
-    void operator()(CURLU* url) const { curl_url_cleanup(url); }
+    const CurlApi* curl;
+    void operator()(CURLU* url) const { curl->urlCleanup(url); }
 };
 struct ListDeleter {
-    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+    const CurlApi* curl;
+    void operator()(curl_slist* list) const { curl->slistFreeAll(list); }
 };
 
 // What one exchange has seen so far, filled by libcurl's callbacks.
@@ -121,9 +123,9 @@ QString printable(const QString& text)
     return out;
 }
 
-template <typename T> void set(CURL* handle, CURLoption option, T value)
+template <typename T> void set(const CurlApi& curl, CURL* handle, CURLoption option, T value)
 {
-    if (curl_easy_setopt(handle, option, value) != CURLE_OK)
+    if (curl.easySetopt(handle, option, value) != CURLE_OK)
         throw SmtpError("The mail client refused a setting");
 }
 
@@ -131,9 +133,6 @@ class CurlSmtpTransport final : public SmtpTransport {
 public:
     QList<RefusedRecipient> send(const SmtpDelivery& delivery) override
     {
-        static std::once_flag initialised;
-        std::call_once(initialised, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-
         if (!isSafeEnvelopeAddress(delivery.envelopeFrom))
             throw SmtpError("Invalid e-mail address of the sender: " +
                             printable(delivery.envelopeFrom).toStdString());
@@ -151,7 +150,12 @@ public:
                                               : "No valid recipient addresses",
                             skipped);
 
-        std::unique_ptr<CURLU, UrlDeleter> url(curl_url());
+        QString whyNoCurl;
+        const CurlApi* curl = curlApi(&whyNoCurl);
+        if (!curl)
+            throw SmtpError("The mail library could not be loaded: " + whyNoCurl.toStdString());
+
+        std::unique_ptr<CURLU, UrlDeleter> url(curl->url(), UrlDeleter{curl});
         if (!url)
             throw SmtpError("Out of memory");
         // The URL's path is the name the greeting sends: this machine's, as servers expect.
@@ -162,9 +166,9 @@ public:
         for (const auto& [part, value] :
              {std::pair{CURLUPART_SCHEME, QByteArray("smtp")}, std::pair{CURLUPART_HOST, host},
               std::pair{CURLUPART_PORT, port}, std::pair{CURLUPART_PATH, "/" + greetingName}}) {
-            const CURLUcode code = curl_url_set(url.get(), part, value.constData(), 0);
+            const CURLUcode code = curl->urlSet(url.get(), part, value.constData(), 0);
             if (code != CURLUE_OK)
-                throw SmtpError(std::string(curl_url_strerror(code)) + ": \"" + host.toStdString() +
+                throw SmtpError(std::string(curl->urlStrerror(code)) + ": \"" + host.toStdString() +
                                 "\"");
         }
 
@@ -174,10 +178,10 @@ public:
         const QByteArray from = delivery.envelopeFrom.toUtf8();
         const QByteArray username = delivery.username.toUtf8();
         const QByteArray password = delivery.password.toUtf8();
-        std::unique_ptr<curl_slist, ListDeleter> recipients;
+        std::unique_ptr<curl_slist, ListDeleter> recipients(nullptr, ListDeleter{curl});
         for (const QString& to : recipientsToSend) {
             // Appending keeps the list's head, except for the first entry.
-            curl_slist* head = curl_slist_append(recipients.get(), to.toUtf8().constData());
+            curl_slist* head = curl->slistAppend(recipients.get(), to.toUtf8().constData());
             if (!head)
                 throw SmtpError("Out of memory");
             if (!recipients)
@@ -187,36 +191,37 @@ public:
 
         // Declared after everything it points to: its cleanup still closes the connection
         // (QUIT) and calls back into the exchange while doing so.
-        std::unique_ptr<CURL, EasyDeleter> handle(curl_easy_init());
+        std::unique_ptr<CURL, EasyDeleter> handle(curl->easyInit(), EasyDeleter{curl});
         if (!handle)
             throw SmtpError("Out of memory");
         CURL* h = handle.get();
-        set(h, CURLOPT_CURLU, url.get());
-        set(h, CURLOPT_ERRORBUFFER, errorText);
-        set(h, CURLOPT_NOSIGNAL, 1L);
-        set(h, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(delivery.connectTimeout.count()));
-        set(h, CURLOPT_TIMEOUT_MS, static_cast<long>(delivery.totalTimeout.count()));
-        set(h, CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_TRY));
-        set(h, CURLOPT_MAIL_FROM, from.constData());
-        set(h, CURLOPT_MAIL_RCPT, recipients.get());
+        set(*curl, h, CURLOPT_CURLU, url.get());
+        set(*curl, h, CURLOPT_ERRORBUFFER, errorText);
+        set(*curl, h, CURLOPT_NOSIGNAL, 1L);
+        set(*curl, h, CURLOPT_CONNECTTIMEOUT_MS,
+            static_cast<long>(delivery.connectTimeout.count()));
+        set(*curl, h, CURLOPT_TIMEOUT_MS, static_cast<long>(delivery.totalTimeout.count()));
+        set(*curl, h, CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_TRY));
+        set(*curl, h, CURLOPT_MAIL_FROM, from.constData());
+        set(*curl, h, CURLOPT_MAIL_RCPT, recipients.get());
         // Without this one refused recipient stops the delivery to all the others.
-        set(h, CURLOPT_MAIL_RCPT_ALLLOWFAILS, 1L);
-        set(h, CURLOPT_UPLOAD, 1L);
-        set(h, CURLOPT_READFUNCTION, &onRead);
-        set(h, CURLOPT_READDATA, &exchange);
-        set(h, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(exchange.message.size()));
-        set(h, CURLOPT_VERBOSE, 1L); // feeds onDebug only; nothing is printed
-        set(h, CURLOPT_DEBUGFUNCTION, &onDebug);
-        set(h, CURLOPT_DEBUGDATA, &exchange);
-        set(h, CURLOPT_PREREQFUNCTION, &onPrerequest);
-        set(h, CURLOPT_PREREQDATA, &exchange);
+        set(*curl, h, CURLOPT_MAIL_RCPT_ALLLOWFAILS, 1L);
+        set(*curl, h, CURLOPT_UPLOAD, 1L);
+        set(*curl, h, CURLOPT_READFUNCTION, &onRead);
+        set(*curl, h, CURLOPT_READDATA, &exchange);
+        set(*curl, h, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(exchange.message.size()));
+        set(*curl, h, CURLOPT_VERBOSE, 1L); // feeds onDebug only; nothing is printed
+        set(*curl, h, CURLOPT_DEBUGFUNCTION, &onDebug);
+        set(*curl, h, CURLOPT_DEBUGDATA, &exchange);
+        set(*curl, h, CURLOPT_PREREQFUNCTION, &onPrerequest);
+        set(*curl, h, CURLOPT_PREREQDATA, &exchange);
         if (delivery.authenticate) {
-            set(h, CURLOPT_USERNAME, username.constData());
-            set(h, CURLOPT_PASSWORD, password.constData());
-            set(h, CURLOPT_LOGIN_OPTIONS, "AUTH=LOGIN");
+            set(*curl, h, CURLOPT_USERNAME, username.constData());
+            set(*curl, h, CURLOPT_PASSWORD, password.constData());
+            set(*curl, h, CURLOPT_LOGIN_OPTIONS, "AUTH=LOGIN");
         }
 
-        const CURLcode result = curl_easy_perform(h);
+        const CURLcode result = curl->easyPerform(h);
         const QList<RefusedRecipient> refused = skipped + exchange.refused;
         if (result == CURLE_OK)
             return refused;
@@ -224,7 +229,7 @@ public:
             throw SmtpError("The server offers no authentication; the message was not sent");
         if (!exchange.refused.isEmpty() && exchange.refused.size() == recipientsToSend.size())
             throw SmtpError("The server refused every recipient", refused);
-        std::string text = errorText[0] ? errorText : curl_easy_strerror(result);
+        std::string text = errorText[0] ? errorText : curl->easyStrerror(result);
         if (!exchange.lastErrorReply.isEmpty())
             text += " (" + exchange.lastErrorReply.toStdString() + ")";
         throw SmtpError(text);

@@ -3,16 +3,13 @@
 #include "platform/KnownHosts.h"
 #include "platform/ProbeFailure.h"
 #include "platform/RemoteAddress.h"
+#include "platform/Ssh2Api.h"
 #include "platform/TcpConnection.h"
 
 #include <QDir>
 #include <QFile>
 
-#include <libssh2.h>
-#include <libssh2_sftp.h>
-
 #include <memory>
-#include <mutex>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -29,27 +26,30 @@ struct SftpJob {
 };
 
 struct SshDeleter {
+    const Ssh2Api* lib;
     void operator()(LIBSSH2_SESSION* ssh) const
     {
         // Saying goodbye must not hold a measurement that is over.
-        libssh2_session_set_timeout(ssh, 500);
-        libssh2_session_disconnect(ssh, "done");
-        libssh2_session_free(ssh);
+        lib->sessionSetTimeout(ssh, 500);
+        lib->sessionDisconnect(ssh, SSH_DISCONNECT_BY_APPLICATION, "done", "");
+        lib->sessionFree(ssh);
     }
 };
 struct SftpDeleter {
+    const Ssh2Api* lib;
     LIBSSH2_SESSION* ssh;
     void operator()(LIBSSH2_SFTP* sftp) const
     {
-        libssh2_session_set_timeout(ssh, 500);
-        libssh2_sftp_shutdown(sftp);
+        lib->sessionSetTimeout(ssh, 500);
+        lib->sftpShutdown(sftp);
     }
 };
 struct AgentDeleter {
+    const Ssh2Api* lib;
     void operator()(LIBSSH2_AGENT* agent) const
     {
-        libssh2_agent_disconnect(agent);
-        libssh2_agent_free(agent);
+        lib->agentDisconnect(agent);
+        lib->agentFree(agent);
     }
 };
 using SshConnection = std::unique_ptr<LIBSSH2_SESSION, SshDeleter>;
@@ -77,18 +77,19 @@ QString localUserName()
     return user.isEmpty() ? qEnvironmentVariable("LOGNAME") : user;
 }
 
-QString lastError(LIBSSH2_SESSION* ssh)
+QString lastError(const Ssh2Api& lib, LIBSSH2_SESSION* ssh)
 {
     char* message = nullptr;
-    libssh2_session_last_error(ssh, &message, nullptr, 0);
+    lib.sessionLastError(ssh, &message, nullptr, 0);
     return message ? QString::fromUtf8(message) : QString();
 }
 
 // Each blocking libssh2 call may take what is left of the time-out, and no more.
 class Deadline {
 public:
-    Deadline(LIBSSH2_SESSION* ssh, Clock::time_point at)
-        : m_ssh(ssh)
+    Deadline(const Ssh2Api& lib, LIBSSH2_SESSION* ssh, Clock::time_point at)
+        : m_lib(lib)
+        , m_ssh(ssh)
         , m_at(at)
     {
     }
@@ -97,23 +98,25 @@ public:
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(m_at - Clock::now());
         if (left.count() <= 0)
             return false;
-        libssh2_session_set_timeout(m_ssh, static_cast<long>(left.count()));
+        m_lib.sessionSetTimeout(m_ssh, static_cast<long>(left.count()));
         return true;
     }
 
 private:
+    const Ssh2Api& m_lib;
     LIBSSH2_SESSION* m_ssh;
     Clock::time_point m_at;
 };
 
 // Asks the server for a type of host key that known_hosts holds for it, when it has one,
 // so a host that also offers other types is not taken for an unknown one.
-void preferKnownHostKeyTypes(LIBSSH2_SESSION* ssh, const QStringList& knownTypes)
+void preferKnownHostKeyTypes(const Ssh2Api& lib, LIBSSH2_SESSION* ssh,
+                             const QStringList& knownTypes)
 {
     if (knownTypes.isEmpty())
         return;
     const char** supported = nullptr;
-    const int count = libssh2_session_supported_algs(ssh, LIBSSH2_METHOD_HOSTKEY, &supported);
+    const int count = lib.sessionSupportedAlgs(ssh, LIBSSH2_METHOD_HOSTKEY, &supported);
     if (count <= 0)
         return;
     QStringList wanted;
@@ -129,47 +132,46 @@ void preferKnownHostKeyTypes(LIBSSH2_SESSION* ssh, const QStringList& knownTypes
         const QString name = QString::fromLatin1(supported[i]);
         (wanted.contains(name) ? first : rest) << name;
     }
-    libssh2_free(ssh, supported);
+    lib.free(ssh, supported);
     std::sort(first.begin(), first.end(), [&](const QString& a, const QString& b) {
         return wanted.indexOf(a) < wanted.indexOf(b);
     });
     const QByteArray preference = (first + rest).join(u',').toLatin1();
-    libssh2_session_method_pref(ssh, LIBSSH2_METHOD_HOSTKEY, preference.constData());
+    lib.sessionMethodPref(ssh, LIBSSH2_METHOD_HOSTKEY, preference.constData());
 }
 
-bool authenticateWithAgent(LIBSSH2_SESSION* ssh, const QByteArray& user, const Deadline& deadline)
+bool authenticateWithAgent(const Ssh2Api& lib, LIBSSH2_SESSION* ssh, const QByteArray& user,
+                           const Deadline& deadline)
 {
     if (qEnvironmentVariableIsEmpty("SSH_AUTH_SOCK"))
         return false;
-    const Agent agent(libssh2_agent_init(ssh));
-    if (!agent || libssh2_agent_connect(agent.get()) != 0 ||
-        libssh2_agent_list_identities(agent.get()) != 0)
+    const Agent agent(lib.agentInit(ssh), AgentDeleter{&lib});
+    if (!agent || lib.agentConnect(agent.get()) != 0 || lib.agentListIdentities(agent.get()) != 0)
         return false;
     libssh2_agent_publickey* identity = nullptr;
-    while (deadline.arm() && libssh2_agent_get_identity(agent.get(), &identity, identity) == 0)
-        if (libssh2_agent_userauth(agent.get(), user.constData(), identity) == 0)
+    while (deadline.arm() && lib.agentGetIdentity(agent.get(), &identity, identity) == 0)
+        if (lib.agentUserauth(agent.get(), user.constData(), identity) == 0)
             return true;
     return false;
 }
 
-bool authenticateWithKeyFile(LIBSSH2_SESSION* ssh, const QByteArray& user, const QString& keyFile,
-                             const Deadline& deadline)
+bool authenticateWithKeyFile(const Ssh2Api& lib, LIBSSH2_SESSION* ssh, const QByteArray& user,
+                             const QString& keyFile, const Deadline& deadline)
 {
     if (!QFile::exists(keyFile) || !deadline.arm())
         return false;
     const QByteArray path = QFile::encodeName(keyFile);
-    return libssh2_userauth_publickey_fromfile_ex(ssh, user.constData(),
-                                                  static_cast<unsigned>(user.size()), nullptr,
-                                                  path.constData(), "") == 0;
+    return lib.userauthPublickeyFromfile(ssh, user.constData(), static_cast<unsigned>(user.size()),
+                                         nullptr, path.constData(), "") == 0;
 }
 
-QString sftpFailure(LIBSSH2_SESSION* ssh, LIBSSH2_SFTP* sftp, int result)
+QString sftpFailure(const Ssh2Api& lib, LIBSSH2_SESSION* ssh, LIBSSH2_SFTP* sftp, int result)
 {
     if (result == LIBSSH2_ERROR_TIMEOUT)
         return ProbeFailure::TimedOut;
     if (result != LIBSSH2_ERROR_SFTP_PROTOCOL)
-        return ProbeFailure::SshFailed + u": "_s + lastError(ssh);
-    switch (libssh2_sftp_last_error(sftp)) {
+        return ProbeFailure::SshFailed + u": "_s + lastError(lib, ssh);
+    switch (lib.sftpLastError(sftp)) {
     case LIBSSH2_FX_NO_SUCH_FILE:
     case LIBSSH2_FX_NO_SUCH_PATH:
     case LIBSSH2_FX_NOT_A_DIRECTORY:
@@ -179,7 +181,7 @@ QString sftpFailure(LIBSSH2_SESSION* ssh, LIBSSH2_SFTP* sftp, int result)
     case LIBSSH2_FX_OP_UNSUPPORTED:
         return ProbeFailure::NoFreeSpaceReport;
     default:
-        return u"SFTP error %1"_s.arg(libssh2_sftp_last_error(sftp));
+        return u"SFTP error %1"_s.arg(lib.sftpLastError(sftp));
     }
 }
 
@@ -197,36 +199,41 @@ ProbeOutcome figures(const LIBSSH2_SFTP_STATVFS& volume)
 
 ProbeOutcome measureSftp(const SftpJob& job)
 {
-    static std::once_flag initialised;
-    std::call_once(initialised, [] { libssh2_init(0); });
+    QString whyNoSsh;
+    const Ssh2Api* api = ssh2Api(&whyNoSsh);
+    if (!api)
+        return ProbeOutcome::failed(ProbeFailure::SshFailed +
+                                    u": the SSH library could not be loaded: "_s + whyNoSsh);
+    const Ssh2Api& lib = *api;
     const Clock::time_point at = Clock::now() + job.timeout;
 
     QString failure;
     const Socket socket(connectTcp(job.address.host, job.address.port, at, &failure));
     if (socket.get() < 0)
         return ProbeOutcome::failed(failure);
-    const SshConnection ssh(libssh2_session_init());
+    const SshConnection ssh(lib.sessionInit(nullptr, nullptr, nullptr, nullptr), SshDeleter{&lib});
     if (!ssh)
         return ProbeOutcome::failed(ProbeFailure::SshFailed);
-    const Deadline deadline(ssh.get(), at);
-    libssh2_session_set_blocking(ssh.get(), 1);
+    const Deadline deadline(lib, ssh.get(), at);
+    lib.sessionSetBlocking(ssh.get(), 1);
 
     QFile knownHostsFile(QDir(job.sshFolder).filePath(u"known_hosts"_s));
     const QByteArray knownHosts =
         knownHostsFile.open(QIODevice::ReadOnly) ? knownHostsFile.readAll() : QByteArray();
-    preferKnownHostKeyTypes(ssh.get(),
+    preferKnownHostKeyTypes(lib, ssh.get(),
                             knownHostKeyTypes(knownHosts, job.address.host, job.address.port));
 
     if (!deadline.arm())
         return ProbeOutcome::failed(ProbeFailure::TimedOut);
-    if (const int rc = libssh2_session_handshake(ssh.get(), socket.get()); rc != 0)
+    if (const int rc = lib.sessionHandshake(ssh.get(), socket.get()); rc != 0)
         return ProbeOutcome::failed(rc == LIBSSH2_ERROR_TIMEOUT
                                         ? QString(ProbeFailure::TimedOut)
-                                        : ProbeFailure::SshFailed + u": "_s + lastError(ssh.get()));
+                                        : ProbeFailure::SshFailed + u": "_s +
+                                              lastError(lib, ssh.get()));
 
     size_t keyLength = 0;
     int keyType = 0;
-    const char* key = libssh2_session_hostkey(ssh.get(), &keyLength, &keyType);
+    const char* key = lib.sessionHostkey(ssh.get(), &keyLength, &keyType);
     if (!key)
         return ProbeOutcome::failed(ProbeFailure::SshFailed);
     switch (checkHostKey(knownHosts, job.address.host, job.address.port,
@@ -243,18 +250,18 @@ ProbeOutcome measureSftp(const SftpJob& job)
 
     const QByteArray user = job.username.toUtf8();
     const QDir keys(job.sshFolder);
-    if (!authenticateWithAgent(ssh.get(), user, deadline) &&
-        !authenticateWithKeyFile(ssh.get(), user, keys.filePath(u"id_ed25519"_s), deadline) &&
-        !authenticateWithKeyFile(ssh.get(), user, keys.filePath(u"id_ecdsa"_s), deadline))
+    if (!authenticateWithAgent(lib, ssh.get(), user, deadline) &&
+        !authenticateWithKeyFile(lib, ssh.get(), user, keys.filePath(u"id_ed25519"_s), deadline) &&
+        !authenticateWithKeyFile(lib, ssh.get(), user, keys.filePath(u"id_ecdsa"_s), deadline))
         return ProbeOutcome::failed(Clock::now() >= at
                                         ? QString(ProbeFailure::TimedOut)
                                         : QString(ProbeFailure::AuthenticationFailed));
 
     if (!deadline.arm())
         return ProbeOutcome::failed(ProbeFailure::TimedOut);
-    const Sftp sftp(libssh2_sftp_init(ssh.get()), SftpDeleter{ssh.get()});
+    const Sftp sftp(lib.sftpInit(ssh.get()), SftpDeleter{&lib, ssh.get()});
     if (!sftp)
-        return ProbeOutcome::failed(libssh2_session_last_errno(ssh.get()) == LIBSSH2_ERROR_TIMEOUT
+        return ProbeOutcome::failed(lib.sessionLastErrno(ssh.get()) == LIBSSH2_ERROR_TIMEOUT
                                         ? QString(ProbeFailure::TimedOut)
                                         : ProbeFailure::SshFailed + u": no SFTP service"_s);
 
@@ -263,10 +270,10 @@ ProbeOutcome measureSftp(const SftpJob& job)
     LIBSSH2_SFTP_ATTRIBUTES attributes{};
     if (!deadline.arm())
         return ProbeOutcome::failed(ProbeFailure::TimedOut);
-    if (const int rc = libssh2_sftp_stat_ex(sftp.get(), path.constData(), pathLength,
-                                            LIBSSH2_SFTP_STAT, &attributes);
+    if (const int rc =
+            lib.sftpStat(sftp.get(), path.constData(), pathLength, LIBSSH2_SFTP_STAT, &attributes);
         rc != 0)
-        return ProbeOutcome::failed(sftpFailure(ssh.get(), sftp.get(), rc));
+        return ProbeOutcome::failed(sftpFailure(lib, ssh.get(), sftp.get(), rc));
     if ((attributes.flags & LIBSSH2_SFTP_ATTR_PERMISSIONS) &&
         !LIBSSH2_SFTP_S_ISDIR(attributes.permissions))
         return ProbeOutcome::failed(ProbeFailure::NotAFolder);
@@ -274,9 +281,8 @@ ProbeOutcome measureSftp(const SftpJob& job)
     LIBSSH2_SFTP_STATVFS volume{};
     if (!deadline.arm())
         return ProbeOutcome::failed(ProbeFailure::TimedOut);
-    if (const int rc = libssh2_sftp_statvfs(sftp.get(), path.constData(), pathLength, &volume);
-        rc != 0)
-        return ProbeOutcome::failed(sftpFailure(ssh.get(), sftp.get(), rc));
+    if (const int rc = lib.sftpStatvfs(sftp.get(), path.constData(), pathLength, &volume); rc != 0)
+        return ProbeOutcome::failed(sftpFailure(lib, ssh.get(), sftp.get(), rc));
     return figures(volume);
 }
 
