@@ -39,9 +39,5 @@ const CurlApi* curlApi(QString* whyNot)
 {
     // Built once, by whichever thread asks first; the others wait for it.
     static const LoadedCurl loaded;
-    if (loaded.failure.isEmpty())
-        return &loaded.api;
-    if (whyNot)
-        *whyNot = loaded.failure;
-    return nullptr;
+    return functionsOrReason(loaded.api, loaded.failure, whyNot);
 }

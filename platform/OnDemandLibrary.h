@@ -31,3 +31,15 @@ private:
     QLibrary m_library;
     QString m_error;
 };
+
+// What a loader of such a library hands out: its functions, or nullptr with the reason why
+// they could not be had in *whyNot.
+template <typename Api>
+const Api* functionsOrReason(const Api& api, const QString& failure, QString* whyNot)
+{
+    if (failure.isEmpty())
+        return &api;
+    if (whyNot)
+        *whyNot = failure;
+    return nullptr;
+}

@@ -53,9 +53,5 @@ const Ssh2Api* ssh2Api(QString* whyNot)
 {
     // Built once, by whichever thread asks first; the others wait for it.
     static const LoadedSsh2 loaded;
-    if (loaded.failure.isEmpty())
-        return &loaded.api;
-    if (whyNot)
-        *whyNot = loaded.failure;
-    return nullptr;
+    return functionsOrReason(loaded.api, loaded.failure, whyNot);
 }

@@ -15,21 +15,9 @@ namespace {
 
 const QDate First(2007, 1, 1);
 
-struct Result {
-    int status = -1;
-    QString out;
-    QString err;
-};
-
-Result run(const QStringList& arguments)
+CommandOutcome run(const QStringList& arguments)
 {
-    CapturedStream out;
-    CapturedStream err;
-    Result r;
-    r.status = runForecastCommand(arguments, out.file(), err.file());
-    r.out = out.text();
-    r.err = err.text();
-    return r;
+    return runCapturing(runForecastCommand, arguments);
 }
 
 // Web fills: day 59 (1 March 2007) holds 60,000 of 100,000 MB and adds 1,000 a day, so it
@@ -62,7 +50,7 @@ private Q_SLOTS:
     void textHasOneLinePerSystem()
     {
         Fixture f;
-        const Result r = run({f.db.path()});
+        const CommandOutcome r = run({f.db.path()});
         QCOMPARE(r.status, 0);
         QCOMPARE(r.err, QString());
         QCOMPARE(r.out, u"Idle  not filling\n"
@@ -73,7 +61,7 @@ private Q_SLOTS:
     void jsonHasEveryKey()
     {
         Fixture f;
-        const Result r = run({u"--json"_s, f.db.path()});
+        const CommandOutcome r = run({u"--json"_s, f.db.path()});
         QCOMPARE(r.status, 0);
         const QJsonArray a = parsed(r.out);
         QCOMPARE(a.size(), 3);
@@ -101,7 +89,7 @@ private Q_SLOTS:
     void oneSystemFoundWithoutCase()
     {
         Fixture f;
-        const Result r = run({u"--system"_s, u"wEb"_s, u"--json"_s, f.db.path()});
+        const CommandOutcome r = run({u"--system"_s, u"wEb"_s, u"--json"_s, f.db.path()});
         QCOMPARE(r.status, 0);
         const QJsonArray a = parsed(r.out);
         QCOMPARE(a.size(), 1);
@@ -131,7 +119,7 @@ private Q_SLOTS:
             else if (a == u"MISSING")
                 a = f.db.dir() + u"/none.db"_s;
         }
-        const Result r = run(arguments);
+        const CommandOutcome r = run(arguments);
         QCOMPARE(r.status, 2);
         QCOMPARE(r.out, QString());
         QVERIFY2(r.err.contains(reason), qPrintable(r.err));

@@ -17,21 +17,9 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-struct InitResult {
-    int status = -1;
-    QString out;
-    QString err;
-};
-
-InitResult runInit(const QStringList& arguments)
+CommandOutcome runInit(const QStringList& arguments)
 {
-    CapturedStream out;
-    CapturedStream err;
-    InitResult r;
-    r.status = runInitCommand(arguments, out.file(), err.file());
-    r.out = out.text();
-    r.err = err.text();
-    return r;
+    return runCapturing(runInitCommand, arguments);
 }
 
 LocalVolume volume(const char* mountPoint, const char* type, const char* device,
@@ -50,7 +38,7 @@ private Q_SLOTS:
     {
         QTemporaryDir dir;
         const QString file = dir.filePath(u"Vardometer.db"_s);
-        const InitResult r = runInit({file});
+        const CommandOutcome r = runInit({file});
         QCOMPARE(r.status, 0);
         struct stat info {};
         QCOMPARE(::stat(QFile::encodeName(file).constData(), &info), 0);
@@ -101,7 +89,7 @@ private Q_SLOTS:
         const QByteArray bytes = before.readAll();
         before.close();
 
-        const InitResult r = runInit({u"--demo"_s, file});
+        const CommandOutcome r = runInit({u"--demo"_s, file});
         QCOMPARE(r.status, 2);
         QVERIFY2(r.err.contains(u"already exists"_s), qPrintable(r.err));
         QFile after(file);
@@ -114,7 +102,7 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const QString previous = QDir::currentPath();
         QDir::setCurrent(dir.path());
-        const InitResult r = runInit({});
+        const CommandOutcome r = runInit({});
         QDir::setCurrent(previous);
         QCOMPARE(r.status, 0);
         QVERIFY(QFile::exists(dir.filePath(u"Vardometer.db"_s)));
@@ -133,7 +121,7 @@ private Q_SLOTS:
         QStringList args;
         for (const QString& a : arguments)
             args << (a.startsWith(u'-') ? a : dir.filePath(a));
-        const InitResult r = runInit(args);
+        const CommandOutcome r = runInit(args);
         QCOMPARE(r.status, 2);
         QVERIFY(r.err.startsWith(u"usage:"_s));
         QVERIFY(QDir(dir.path()).isEmpty());

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <cstdio>
 
@@ -31,3 +32,22 @@ public:
 private:
     FILE* m_file;
 };
+
+// A command-line command's exit status and what it wrote to its two streams.
+struct CommandOutcome {
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+template <typename Command>
+CommandOutcome runCapturing(Command command, const QStringList& arguments)
+{
+    CapturedStream out;
+    CapturedStream err;
+    CommandOutcome r;
+    r.status = command(arguments, out.file(), err.file());
+    r.out = out.text();
+    r.err = err.text();
+    return r;
+}

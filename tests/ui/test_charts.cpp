@@ -2,8 +2,8 @@
 // from, how they are reached, and the controls on their pages.
 #include "data/DateTimeValue.h"
 #include "support/MainWindowFixture.h"
+#include "support/ReportedErrors.h"
 #include "support/WidgetTestMain.h"
-#include "toolkit/ErrorReport.h"
 #include "views/ChartFrame.h"
 #include "views/ChartFreeSpaceSummary.h"
 #include "views/ChartSysHistory.h"
@@ -118,15 +118,11 @@ QList<qreal> values(const QBarSet* set)
 class TestCharts : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void init()
-    {
-        ErrorReport::setHandler([this](const QString&, const QString& t) { reports << t; });
-    }
+    void init() { recordReportsInto(reports); }
     void cleanup()
     {
-        ErrorReport::setHandler({});
-        QVERIFY2(reports.isEmpty(), qPrintable(reports.join(u'\n')));
-        reports.clear();
+        const QStringList unexpected = stopRecordingReports(reports);
+        QVERIFY2(unexpected.isEmpty(), qPrintable(unexpected.join(u'\n')));
     }
 
     void withoutSystemsOnlyTitleAxesAndLegend()

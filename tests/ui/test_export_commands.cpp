@@ -2,10 +2,10 @@
 
 #include "data/DM2.h"
 #include "support/MainWindowFixture.h"
+#include "support/ReportedErrors.h"
 #include "support/UrlRecorder.h"
 #include "support/WhileModal.h"
 #include "toolkit/DataGrid.h"
-#include "toolkit/ErrorReport.h"
 #include "ui/MainForm.h"
 
 #include <QAbstractButton>
@@ -72,13 +72,13 @@ private Q_SLOTS:
     void init()
     {
         QDir(exportFolder()).removeRecursively();
-        ErrorReport::setHandler([this](const QString&, const QString& t) { reports << t; });
+        recordReportsInto(reports);
     }
     void cleanup()
     {
-        ErrorReport::setHandler({});
+        const QStringList unexpected = stopRecordingReports(reports);
         QCOMPARE(QApplication::overrideCursor(), nullptr); // the hourglass is gone
-        QVERIFY2(reports.isEmpty(), qPrintable(reports.join(u'\n')));
+        QVERIFY2(unexpected.isEmpty(), qPrintable(unexpected.join(u'\n')));
     }
 
     void summaryExportWalksTheGridAndOpensTheWorkbook_data()

@@ -1,7 +1,7 @@
 #include "support/MainWindowFixture.h"
+#include "support/ReportedErrors.h"
 #include "support/UrlRecorder.h"
 #include "support/WhileModal.h"
-#include "toolkit/ErrorReport.h"
 #include "toolkit/LinkLabel.h"
 #include "ui/About.h"
 #include "ui/HelpWindow.h"
@@ -73,14 +73,11 @@ private:
     QStringList reports;
 
 private Q_SLOTS:
-    void init()
-    {
-        ErrorReport::setHandler([this](const QString&, const QString& t) { reports << t; });
-    }
+    void init() { recordReportsInto(reports); }
     void cleanup()
     {
-        ErrorReport::setHandler({});
-        QVERIFY2(reports.isEmpty(), qPrintable(reports.join(u'\n')));
+        const QStringList unexpected = stopRecordingReports(reports);
+        QVERIFY2(unexpected.isEmpty(), qPrintable(unexpected.join(u'\n')));
     }
 
     void createdHiddenAtStartupInTheirOrder()

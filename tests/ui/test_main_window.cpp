@@ -3,10 +3,10 @@
 #include "engine/Directories.h"
 #include "support/EngineDoubles.h"
 #include "support/MainWindowFixture.h"
+#include "support/ReportedErrors.h"
 #include "support/TestDatabase.h"
 #include "support/WidgetTestMain.h"
 #include "toolkit/DataGrid.h"
-#include "toolkit/ErrorReport.h"
 #include "ui/MainForm.h"
 #include "views/GridRules.h"
 
@@ -119,15 +119,11 @@ QString historyRow(const QString& system, int day, double used)
 class TestMainWindow : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void init()
-    {
-        ErrorReport::setHandler([this](const QString&, const QString& t) { reports << t; });
-    }
+    void init() { recordReportsInto(reports); }
     void cleanup()
     {
-        ErrorReport::setHandler({});
-        QVERIFY2(reports.isEmpty(), qPrintable(reports.join(u'\n')));
-        reports.clear();
+        const QStringList unexpected = stopRecordingReports(reports);
+        QVERIFY2(unexpected.isEmpty(), qPrintable(unexpected.join(u'\n')));
     }
 
     void treeNavigation_data()

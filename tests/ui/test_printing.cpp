@@ -4,8 +4,8 @@
 // for the tests (tests/print/cups-server.sh).
 #include "data/DateTimeValue.h"
 #include "support/MainWindowFixture.h"
+#include "support/ReportedErrors.h"
 #include "support/WidgetTestMain.h"
-#include "toolkit/ErrorReport.h"
 #include "views/ChartFrame.h"
 #include "views/ChartFreeSpaceSummary.h"
 #include "views/ChartSysHistory.h"
@@ -122,15 +122,11 @@ const QString PrintTime = u"Printed on Sunday, March 11, 2007, at 09:30 AM"_s;
 class TestPrinting : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void init()
-    {
-        ErrorReport::setHandler([this](const QString&, const QString& t) { reports << t; });
-    }
+    void init() { recordReportsInto(reports); }
     void cleanup()
     {
-        ErrorReport::setHandler({});
-        QVERIFY2(reports.isEmpty(), qPrintable(reports.join(u'\n')));
-        reports.clear();
+        const QStringList unexpected = stopRecordingReports(reports);
+        QVERIFY2(unexpected.isEmpty(), qPrintable(unexpected.join(u'\n')));
     }
 
     void summaryChartPrintsTheSameHeadingEveryTime()

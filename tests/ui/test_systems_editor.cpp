@@ -1,11 +1,11 @@
 #include "data/DM2.h"
 #include "support/EngineDoubles.h"
 #include "support/MainWindowFixture.h"
+#include "support/ReportedErrors.h"
 #include "support/TestDatabase.h"
 #include "support/WhileModal.h"
 #include "support/WidgetTestMain.h"
 #include "toolkit/DataGrid.h"
-#include "toolkit/ErrorReport.h"
 #include "ui/MainForm.h"
 #include "ui/Systems.h"
 
@@ -59,15 +59,8 @@ struct Editor : MainWindowFixture {
 class TestSystemsEditor : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void init()
-    {
-        ErrorReport::setHandler([this](const QString&, const QString& t) { reports << t; });
-    }
-    void cleanup()
-    {
-        ErrorReport::setHandler({});
-        reports.clear();
-    }
+    void init() { recordReportsInto(reports); }
+    void cleanup() { stopRecordingReports(reports); }
 
     void newRowShowsTheDefaultThreshold_data()
     {
