@@ -8,15 +8,6 @@
 
 using namespace Qt::Literals::StringLiterals;
 
-namespace {
-
-QString megabytes(qint64 bytes)
-{
-    return u"%1 MB"_s.arg(static_cast<double>(bytes) / (1024.0 * 1024.0), 0, 'f', 1);
-}
-
-} // namespace
-
 int runCompactCommand(const QStringList& arguments, FILE* out, FILE* err)
 {
     if (arguments.size() > 1 || (!arguments.isEmpty() && arguments.front().startsWith(u'-'))) {
@@ -27,13 +18,10 @@ int runCompactCommand(const QStringList& arguments, FILE* out, FILE* err)
     try {
         const DatabaseCompactor::Sizes sizes =
             DatabaseCompactor::compact(file, DbConnection::DefaultBusyTimeoutMs);
-        std::fprintf(out, "%s\n",
-                     qPrintable(withVisibleControlCharacters(u"%1: %2 before, %3 after"_s.arg(
-                         file, megabytes(sizes.before), megabytes(sizes.after)))));
+        printLine(out, DatabaseCompactor::sizeLine(file, sizes));
         return 0;
     } catch (const VardometerError& e) {
-        std::fprintf(err, "Error packing database: %s\n",
-                     qPrintable(withVisibleControlCharacters(e.message())));
+        printLine(err, u"Error packing database: "_s + e.message());
         return 2;
     }
 }

@@ -1,5 +1,7 @@
 #include "cli/ExportCommand.h"
 
+#include "cli/OutputText.h"
+
 #include "data/DM2.h"
 #include "data/Errors.h"
 #include "export/SheetExport.h"
@@ -80,7 +82,7 @@ int runExportCommand(const QStringList& arguments, FILE* out, FILE* err)
     if (!request)
         return usage(err);
     try {
-        TDMVardometer dm(request->database);
+        TDMVardometer dm(request->database, nullptr, TDMVardometer::LoadFor::Reading);
         dm.ATblSystems.open();
         WorkbookLayout layout;
         DataSet* records = &dm.ATblSystems;
@@ -98,14 +100,20 @@ int runExportCommand(const QStringList& arguments, FILE* out, FILE* err)
             records = &dm.ATblFreeSpaceHistory;
         }
         int rows = 0;
+        QStringList notes;
         WorkbookFile::saveAs(request->output, [&](const QString& file) {
-            rows = SheetExport::write(*records, layout, file);
+            rows = SheetExport::write(*records, layout, file, &notes);
         });
-        std::fprintf(out, "Wrote %s (%d row(s))\n",
-                     qPrintable(QDir::toNativeSeparators(request->output)), rows);
+        for (const QString& note : std::as_const(notes))
+            printLine(err, note);
+        printLine(
+            out,
+            u"Wrote %1 (%2 row(s))"_s.arg(QDir::toNativeSeparators(request->output)).arg(rows));
         return 0;
+    } catch (const VardometerError& e) {
+        printLine(err, e.message());
     } catch (const std::exception& e) {
-        std::fprintf(err, "%s\n", e.what());
-        return 2;
+        printLine(err, QString::fromLocal8Bit(e.what()));
     }
+    return 2;
 }

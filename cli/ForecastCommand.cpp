@@ -1,6 +1,9 @@
 #include "cli/ForecastCommand.h"
 
+#include "cli/OutputText.h"
+
 #include "data/DM2.h"
+#include "data/DatabaseOpener.h"
 #include "data/DbConnection.h"
 #include "data/Errors.h"
 #include "engine/ForecastBook.h"
@@ -50,9 +53,12 @@ std::optional<Request> parse(const QStringList& arguments)
     return r;
 }
 
+// An ISO date, or null for none and for a date the calendar of ISO 8601's four-digit years
+// cannot write: every date in the output reads as a date.
 QJsonValue isoDate(const QDate& date)
 {
-    return date.isValid() ? QJsonValue(date.toString(Qt::ISODate)) : QJsonValue(QJsonValue::Null);
+    const QString text = date.isValid() ? date.toString(Qt::ISODate) : QString();
+    return text.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(text);
 }
 
 QByteArray asJson(const QList<ForecastBook::Entry>& entries)
@@ -76,13 +82,17 @@ QByteArray asJson(const QList<ForecastBook::Entry>& entries)
 // One line a system: name, state, and for a filling disk its full date and range.
 QByteArray asText(const QList<ForecastBook::Entry>& entries)
 {
+    // Names as every verb prints them: a control character in one cannot start a line.
+    QStringList names;
     qsizetype width = 0;
-    for (const ForecastBook::Entry& e : entries)
-        width = std::max(width, e.system.size());
-    QString text;
     for (const ForecastBook::Entry& e : entries) {
-        const DiskForecast& f = e.forecast;
-        QString line = e.system.leftJustified(width) + u"  "_s;
+        names << withVisibleControlCharacters(e.system);
+        width = std::max(width, names.last().size());
+    }
+    QString text;
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        const DiskForecast& f = entries[i].forecast;
+        QString line = names[i].leftJustified(width) + u"  "_s;
         if (f.state != ForecastState::Filling) {
             line += Forecast::stateName(f.state);
         } else {
@@ -107,7 +117,7 @@ int runForecastCommand(const QStringList& arguments, FILE* out, FILE* err)
     try {
         DbConnection db(u"ForecastCommand"_s);
         db.setFileName(request->file);
-        db.open();
+        DatabaseOpener::open(db, DatabaseAccess::ReadOnly);
         ForecastBook book;
         if (request->system.isEmpty()) {
             book.recomputeAll(db);
@@ -118,9 +128,8 @@ int runForecastCommand(const QStringList& arguments, FILE* out, FILE* err)
                 return n.compare(request->system, Qt::CaseInsensitive) == 0;
             });
             if (found == names.end()) {
-                std::fprintf(err, "Unknown system \"%s\" in %s\n",
-                             request->system.toLocal8Bit().constData(),
-                             request->file.toLocal8Bit().constData());
+                printLine(err,
+                          u"Unknown system \"%1\" in %2"_s.arg(request->system, request->file));
                 return 2;
             }
             book.recompute(db, *found);
@@ -130,7 +139,7 @@ int runForecastCommand(const QStringList& arguments, FILE* out, FILE* err)
         std::fflush(out);
         return 0;
     } catch (const VardometerError& e) {
-        std::fprintf(err, "%s\n", e.what());
+        printLine(err, e.message());
     }
     return 2;
 }

@@ -1,5 +1,7 @@
 #include "cli/InitCommand.h"
 
+#include "cli/OutputText.h"
+
 #include "data/DM2.h"
 #include "data/DatabaseCreator.h"
 #include "data/Errors.h"
@@ -54,7 +56,8 @@ void takeFirstSnapshot(const QString& fileName, FILE* err)
         directories.RefreshSystemTree();
         directories.LoadSnapshot();
     } catch (const std::exception& e) {
-        std::fprintf(err, "The first measurement of the demo systems failed: %s\n", e.what());
+        printLine(err, u"The first measurement of the demo systems failed: "_s +
+                           QString::fromLocal8Bit(e.what()));
     }
 }
 
@@ -82,13 +85,13 @@ int runInitCommand(const QStringList& arguments, FILE* out, FILE* err)
         DatabaseCreator::create(fileName, systems);
         if (demo)
             takeFirstSnapshot(fileName, err);
-        std::fprintf(out, "Created %s", qPrintable(fileName));
+        QString done = u"Created "_s + fileName;
         if (demo)
-            std::fprintf(out, " with %d system(s)", static_cast<int>(systems.size()));
-        std::fprintf(out, "\n");
+            done += u" with %1 system(s)"_s.arg(systems.size());
+        printLine(out, done);
         return 0;
     } catch (const VardometerError& e) {
-        std::fprintf(err, "%s\n", e.what());
+        printLine(err, e.message());
         return 2;
     }
 }

@@ -1,5 +1,8 @@
 #include "cli/OutputText.h"
 
+#include <cerrno>
+#include <cstring>
+
 using namespace Qt::Literals::StringLiterals;
 
 QString withVisibleControlCharacters(const QString& text)
@@ -22,4 +25,27 @@ QString withVisibleControlCharacters(const QString& text)
             out += c;
     }
     return out;
+}
+
+void printLine(FILE* stream, const QString& text)
+{
+    const QByteArray line = withVisibleControlCharacters(text).toLocal8Bit() + '\n';
+    std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stream);
+}
+
+int finishOutput(FILE* out, FILE* err, int status)
+{
+    errno = 0;
+    const bool flushed = std::fflush(out) == 0 && !std::ferror(out);
+    const int flushError = errno;
+    errno = 0;
+    const bool closed = std::fclose(out) == 0;
+    const int closeError = errno;
+    if (flushed && closed)
+        return status;
+    const int reason = flushError != 0 ? flushError : closeError;
+    std::fprintf(err, "Could not write the output: %s\n",
+                 reason != 0 ? std::strerror(reason) : "write error");
+    std::fflush(err);
+    return 2;
 }

@@ -29,18 +29,13 @@ public:
     }
     void showMessage(const QString& text) override
     {
-        std::fprintf(m_err, "%s\n", withVisibleControlCharacters(text).toLocal8Bit().constData());
+        printLine(m_err, text);
         std::fflush(m_err);
     }
 
 private:
     FILE* m_err;
 };
-
-void printLine(FILE* stream, const QString& text)
-{
-    std::fprintf(stream, "%s\n", withVisibleControlCharacters(text).toLocal8Bit().constData());
-}
 
 // Names that more than one Systems row holds (capitals and small letters alike): their
 // snapshots land under one name, so the history, the tree and the charts mix the disks.

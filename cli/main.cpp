@@ -2,6 +2,7 @@
 #include "cli/ExportCommand.h"
 #include "cli/ForecastCommand.h"
 #include "cli/InitCommand.h"
+#include "cli/OutputText.h"
 #include "cli/RunCommand.h"
 
 #include <QCoreApplication>
@@ -26,14 +27,10 @@ int usage()
 
 } // namespace
 
-int main(int argc, char** argv)
+namespace {
+
+int runCommand(const QString& command, const QStringList& arguments)
 {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(u"Vardometer"_s);
-    QStringList arguments = QCoreApplication::arguments().mid(1);
-    if (arguments.isEmpty())
-        return usage();
-    const QString command = arguments.takeFirst();
     if (command == u"init")
         return runInitCommand(arguments, stdout, stderr);
     if (command == u"check")
@@ -47,4 +44,17 @@ int main(int argc, char** argv)
     if (command == u"forecast")
         return runForecastCommand(arguments, stdout, stderr);
     return usage();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(u"Vardometer"_s);
+    QStringList arguments = QCoreApplication::arguments().mid(1);
+    if (arguments.isEmpty())
+        return usage();
+    const QString command = arguments.takeFirst();
+    return finishOutput(stdout, stderr, runCommand(command, arguments));
 }

@@ -1,8 +1,8 @@
 #include "data/DM2.h"
 
+#include "data/DatabaseOpener.h"
 #include "data/Errors.h"
 #include "data/Schema.h"
-#include "data/SchemaVersion.h"
 
 #include <QSqlQuery>
 
@@ -96,28 +96,11 @@ void TDMVardometer::declare()
 
 void TDMVardometer::load(LoadFor purpose)
 {
-    ADOVardometer.open();
+    DatabaseOpener::open(ADOVardometer, purpose == LoadFor::Reading ? DatabaseAccess::ReadOnly
+                                                                    : DatabaseAccess::ReadWrite);
+    if (purpose == LoadFor::Reading)
+        return;
     try {
-        // Refused before anything is written when it is newer than this program.
-        SchemaVersion::refuseNewer(ADOVardometer);
-        // A file without a table the program needs is refused now, before any window
-        // reaches for it. Log alone may be missing: nothing opens it.
-        for (DataSet* ds : allDataSets()) {
-            // Log alone may be missing: nothing opens it. Credentials comes with the upgrade
-            // below, which only a file holding the program's tables gets.
-            if (ds == &ATblLog || ds == &ATblCredentials)
-                continue;
-            QSqlQuery found = ADOVardometer.exec(
-                u"SELECT 1 FROM sqlite_master WHERE type IN ('table', 'view') AND "
-                u"name = ? COLLATE NOCASE"_s,
-                {ds->tableName()});
-            const bool exists = found.next();
-            found.finish();
-            if (!exists)
-                throw DatabaseError(
-                    u"%1: Table '%2' not found"_s.arg(ds->objectName(), ds->tableName()));
-        }
-        SchemaVersion::upgrade(ADOVardometer);
         for (DataSet* ds : allDataSets())
             if (ds->openAtLoad() &&
                 !(purpose == LoadFor::Runs && ds == &AQryFreeSpaceHistoryBySystem))

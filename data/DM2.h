@@ -14,10 +14,11 @@ class TDMVardometer : public QObject {
 public:
     static QString defaultFileName();
 
-    // What the module is loaded for: the window, which opens every dataset marked for it,
-    // or a run without a window, which leaves the query over the whole history closed (on
-    // ten years of snapshots it costs more to open than the whole run).
-    enum class LoadFor { Window, Runs };
+    // What the module is loaded for: the window, which opens every dataset marked for it;
+    // a run without a window, which leaves the query over the whole history closed (on ten
+    // years of snapshots it costs more to open than the whole run); or reading alone (an
+    // export), which opens the file read-only and leaves every dataset to its reader.
+    enum class LoadFor { Window, Runs, Reading };
 
     explicit TDMVardometer(const QString& fileName = defaultFileName(), QObject* parent = nullptr,
                            LoadFor purpose = LoadFor::Window);

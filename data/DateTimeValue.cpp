@@ -4,6 +4,11 @@
 
 namespace DateTimeValue {
 
+bool isShownDay(double value)
+{
+    return std::isfinite(value) && value >= FirstShownDay && value < LastShownDay + 1;
+}
+
 QDate epoch()
 {
     return QDate(1899, 12, 30);

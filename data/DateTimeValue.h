@@ -10,6 +10,12 @@ namespace DateTimeValue {
 
 inline constexpr qint64 MsPerDay = 86'400'000;
 
+// The days a date can be shown for: 1 January 100 to 31 December 9999. A stored value
+// outside them is no date anyone wrote; whatever reads it treats it as missing.
+inline constexpr double FirstShownDay = -657'434;
+inline constexpr double LastShownDay = 2'958'465;
+bool isShownDay(double value);
+
 QDate epoch();
 double fromDate(const QDate& date);
 double fromTime(const QTime& time);

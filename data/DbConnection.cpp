@@ -68,17 +68,21 @@ void DbConnection::open()
         throw DatabaseError(u"Cannot open the database %1: it is not a file"_s.arg(shown));
     // Checked first: SQLite would otherwise fail on a read-only file system with only
     // "unable to open database file", which does not tell the user what is wrong.
-    if (!info.isWritable())
+    if (!m_readOnly && !info.isWritable())
         throw DatabaseError(
             u"Cannot open the database %1: the file cannot be written"_s.arg(shown));
+    // A reader of a file it may write opens it for writing all the same, with writes
+    // forbidden below: only a connection that may write removes the side files on closing.
+    const bool sqliteReadOnly = m_readOnly && !canBeWritten(m_fileName);
 
     QSqlDatabase db = QSqlDatabase::contains(m_connectionName)
                           ? QSqlDatabase::database(m_connectionName, false)
                           : QSqlDatabase::addDatabase(u"QSQLITE"_s, m_connectionName);
     // mode=rw: read and write, but never create a new, empty file.
     db.setDatabaseName(QUrl::fromLocalFile(info.absoluteFilePath()).toString(QUrl::FullyEncoded) +
-                       u"?mode=rw"_s);
-    db.setConnectOptions(u"QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1"_s.arg(m_openBusyTimeoutMs));
+                       (sqliteReadOnly ? u"?mode=ro"_s : u"?mode=rw"_s));
+    db.setConnectOptions(u"QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1"_s.arg(m_openBusyTimeoutMs) +
+                         (sqliteReadOnly ? u";QSQLITE_OPEN_READONLY"_s : QString()));
     if (!db.open())
         throw DatabaseError(
             u"Cannot open the database %1: %2"_s.arg(shown, db.lastError().databaseText()));
@@ -98,13 +102,23 @@ void DbConnection::open()
     // pages of a system's ten years must stay cached to be reused by the next system.
     probe.exec(u"PRAGMA cache_size = -16384"_s);
     probe.finish();
+    if (m_readOnly) {
+        probe.exec(u"PRAGMA query_only = 1"_s);
+        probe.finish();
+    }
     sqlite3* handle = sqliteHandle(db);
-    if (handle && sqlite3_db_readonly(handle, "main") == 1)
+    if (!m_readOnly && handle && sqlite3_db_readonly(handle, "main") == 1)
         fail(u"the file cannot be written"_s);
     if (handle)
         sqlite3_busy_timeout(handle, m_busyTimeoutMs);
     m_transactionDepth = 0;
     Q_EMIT connectedChanged(true);
+}
+
+bool DbConnection::canBeWritten(const QString& fileName)
+{
+    const QFileInfo info(fileName);
+    return info.isWritable() && QFileInfo(info.absolutePath()).isWritable();
 }
 
 void DbConnection::close()

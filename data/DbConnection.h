@@ -27,6 +27,13 @@ public:
     // holds the file exclusively is reported at once rather than freezing the start.
     void setOpenBusyTimeoutMs(int ms) { m_openBusyTimeoutMs = ms; }
     static constexpr int DefaultBusyTimeoutMs = 30'000;
+    // A connection that never writes. It opens a file the user may only read, and on a file
+    // that may be written it still leaves no side files behind (SQLite's read-only mode
+    // would leave its write-ahead log and index beside the file).
+    void setReadOnly(bool readOnly) { m_readOnly = readOnly; }
+    bool isReadOnly() const { return m_readOnly; }
+    // Whether this process may write the file and create its side files beside it.
+    static bool canBeWritten(const QString& fileName);
 
     void open();
     void close();
@@ -68,6 +75,7 @@ private:
     int m_busyTimeoutMs = DefaultBusyTimeoutMs;
     int m_openBusyTimeoutMs = 2000;
     int m_transactionDepth = 0;
+    bool m_readOnly = false;
     // SQLite's own prepared statements: QSqlQuery spends more on binding than SQLite on
     // the write itself. Finalised when the connection closes.
     QHash<QString, struct sqlite3_stmt*> m_writeStatements;

@@ -20,10 +20,14 @@ double takenOf(const HistoryPoint& p)
     return p.totalMB - p.freeMB;
 }
 
+// A snapshot no disk could have given (a date outside the calendar, less than nothing free,
+// more free than the disk holds) says nothing about the trend; it is left out like a
+// missing one rather than bending the forecast of the whole system.
 bool usable(const HistoryPoint& p)
 {
-    return std::isfinite(p.date) && std::isfinite(p.time) && std::isfinite(p.freeMB) &&
-           std::isfinite(p.totalMB) && p.totalMB > 0;
+    return DateTimeValue::isShownDay(p.date) && std::isfinite(p.time) && p.time >= 0 &&
+           p.time < 1 && std::isfinite(p.freeMB) && std::isfinite(p.totalMB) && p.totalMB > 0 &&
+           p.freeMB >= 0 && p.freeMB <= p.totalMB;
 }
 
 // A fall of the space taken this many times the typical step is no day-to-day noise.
@@ -175,11 +179,17 @@ DiskForecast forecast(QList<HistoryPoint> history)
     const Crossing c = crossingDays(projection, twoSidedT(RangeShare, degrees), LongestRangeDays);
     if (c.expected > HorizonDays)
         return f;
+    // A date past the last one the calendar shows cannot be given; the range ends there.
+    const int lastShownDays = daysAfter(last.date, DateTimeValue::LastShownDay);
+    const int daysLeft = daysAfter(last.date, lastMoment + c.expected);
+    if (daysLeft > lastShownDays)
+        return f;
 
     f.state = ForecastState::Filling;
-    f.daysLeft = daysAfter(last.date, lastMoment + c.expected);
+    f.daysLeft = daysLeft;
     f.lowDays = std::min(f.daysLeft, daysAfter(last.date, lastMoment + c.low));
-    f.highDays = std::max(f.daysLeft, daysAfter(last.date, lastMoment + c.high));
+    f.highDays =
+        std::min(lastShownDays, std::max(f.daysLeft, daysAfter(last.date, lastMoment + c.high)));
     return f;
 }
 

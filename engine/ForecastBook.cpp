@@ -2,7 +2,11 @@
 
 #include "data/DbConnection.h"
 
+#include "data/DateTimeValue.h"
+
 #include <QSqlQuery>
+
+#include <cmath>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -17,25 +21,72 @@ QStringList systemNames(const DbConnection& db)
     return names;
 }
 
+namespace {
+
+// A stored number, or nothing for Null, text (even text that looks like a number: the column
+// is numeric, so such a row was not written by a measurement) and values that are no number.
+std::optional<double> storedNumber(const QVariant& value)
+{
+    switch (value.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+    case QMetaType::UInt:
+    case QMetaType::ULongLong:
+    case QMetaType::Double: {
+        const double number = value.toDouble();
+        if (std::isfinite(number))
+            return number;
+        break;
+    }
+    default:
+        break;
+    }
+    return std::nullopt;
+}
+
+// The rows a forecast can use, as SQL: numbers where numbers belong, a date the calendar
+// holds, and sizes a disk can have. The rest are skipped wherever they are, so that one of
+// them can neither bend the trend nor, as the newest row, move the window away from it.
+const QString UsableRow =
+    u"typeof(Date) IN ('integer', 'real') AND Date >= %1 AND Date < %2 "
+    u"AND typeof(FreeMB) IN ('integer', 'real') AND typeof(TotalMB) IN ('integer', 'real') "
+    u"AND FreeMB >= 0 AND TotalMB > 0 AND FreeMB <= TotalMB "
+    u"AND (Time IS NULL OR (typeof(Time) IN ('integer', 'real') AND Time >= 0 AND Time < 1))"_s
+        .arg(DateTimeValue::FirstShownDay, 0, 'f', 0)
+        .arg(DateTimeValue::LastShownDay + 1, 0, 'f', 0);
+
+} // namespace
+
+std::optional<HistoryPoint> pointFrom(const QVariant& date, const QVariant& time,
+                                      const QVariant& freeMB, const QVariant& totalMB)
+{
+    const std::optional<double> d = storedNumber(date);
+    const std::optional<double> f = storedNumber(freeMB);
+    const std::optional<double> t = storedNumber(totalMB);
+    const std::optional<double> tm =
+        time.isNull() ? std::optional<double>(0.0) : storedNumber(time);
+    if (!d || !f || !t || !tm)
+        return std::nullopt;
+    return HistoryPoint{*d, *tm, *f, *t};
+}
+
 QList<HistoryPoint> recentHistory(const DbConnection& db, const QString& system)
 {
-    // The newest date first (one probe of the index), then the rows from a day before the
-    // window on, in index order, so nothing is sorted and nothing older is read.
+    // The newest usable date first (a walk of the index from its end that stops at the first
+    // usable row), then the rows from a day before the window on, in index order, so nothing
+    // is sorted and nothing older is read.
     QSqlQuery q = db.exec(u"SELECT Date, Time, FreeMB, TotalMB FROM FreeSpaceHistory "
                           u"WHERE System = ? AND Date >= "
-                          u"(SELECT max(Date) FROM FreeSpaceHistory WHERE System = ?) - ? "
-                          u"ORDER BY Date, Time"_s,
+                          u"(SELECT Date FROM FreeSpaceHistory WHERE System = ? AND %1 "
+                          u"ORDER BY Date DESC LIMIT 1) - ? "
+                          u"ORDER BY Date, Time"_s.arg(UsableRow),
                           {system, system, Forecast::WindowDays + 1});
     QList<HistoryPoint> points;
     while (q.next()) {
-        if (q.isNull(0) || q.isNull(2) || q.isNull(3))
-            continue;
-        HistoryPoint p;
-        p.date = q.value(0).toDouble();
-        p.time = q.isNull(1) ? 0.0 : q.value(1).toDouble();
-        p.freeMB = q.value(2).toDouble();
-        p.totalMB = q.value(3).toDouble();
-        points.append(p);
+        // Checked here too, with the same rules as the forecast's own.
+        if (const std::optional<HistoryPoint> p =
+                pointFrom(q.value(0), q.value(1), q.value(2), q.value(3)))
+            points.append(*p);
     }
     return points;
 }

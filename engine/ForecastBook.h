@@ -6,6 +6,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QVariant>
 
 #include <optional>
 
@@ -19,8 +20,14 @@ namespace ForecastReader {
 // The systems of the Systems table, by name.
 QStringList systemNames(const DbConnection& db);
 
+// One stored row as a snapshot; nothing when a value that must be a number is not one (Null,
+// text, a value that is no finite number). A missing time of day counts as midnight.
+std::optional<HistoryPoint> pointFrom(const QVariant& date, const QVariant& time,
+                                      const QVariant& freeMB, const QVariant& totalMB);
+
 // The system's snapshots of the forecast's window before its newest one, oldest first;
-// rows without a date or figures are left out. Names compare without case, as everywhere.
+// rows no disk could have given (text or Null figures, dates outside the calendar, impossible
+// sizes) are left out. Names compare without case, as everywhere.
 QList<HistoryPoint> recentHistory(const DbConnection& db, const QString& system);
 
 DiskForecast forecastFor(const DbConnection& db, const QString& system);

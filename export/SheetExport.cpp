@@ -1,6 +1,7 @@
 #include "export/SheetExport.h"
 
 #include "data/DataSet.h"
+#include "data/Errors.h"
 #include "data/Variant.h"
 #include "export/ExportError.h"
 #include "export/WorkbookLayouts.h"
@@ -13,32 +14,62 @@ using namespace Qt::Literals::StringLiterals;
 namespace SheetExport {
 namespace {
 
-void writeValue(XlsxSheetWriter& sheet, int row, int column, const Field& field)
+// A value that does not read as its column's kind (text in a number column, written by
+// hand or by another program) is written as the text it is: an export is where a user goes
+// to see what is stored, so it must not stop at the row they are looking for.
+template <typename Write>
+void writeConverted(XlsxSheetWriter& sheet, int row, int column, const QVariant& value, Write write)
+{
+    try {
+        write();
+    } catch (const ConversionError&) {
+        sheet.writeText(row, column, value.toString());
+    }
+}
+
+// Returns false when a text had to be cut to fit its cell.
+bool writeValue(XlsxSheetWriter& sheet, int row, int column, const Field& field)
 {
     const QVariant value = field.value();
     if (Variant::isNull(value))
-        return; // an empty cell; the rest of the row is still written
+        return true; // an empty cell; the rest of the row is still written
     switch (field.kind()) {
     case FieldKind::Text:
-        sheet.writeText(row, column, Variant::toString(value));
-        return;
+        return sheet.writeText(row, column, Variant::toString(value));
     case FieldKind::Integer:
     case FieldKind::Double:
     case FieldKind::Currency:
-        sheet.writeNumber(row, column, Variant::toDouble(value));
-        return;
+        writeConverted(sheet, row, column, value,
+                       [&] { sheet.writeNumber(row, column, Variant::toDouble(value)); });
+        return true;
     case FieldKind::DateTime:
-        sheet.writeDate(row, column, Variant::toDouble(value));
-        return;
+        writeConverted(sheet, row, column, value,
+                       [&] { sheet.writeDate(row, column, Variant::toDouble(value)); });
+        return true;
     case FieldKind::Boolean:
-        sheet.writeBoolean(row, column, Variant::toBoolean(value));
-        return;
+        writeConverted(sheet, row, column, value,
+                       [&] { sheet.writeBoolean(row, column, Variant::toBoolean(value)); });
+        return true;
     }
+    return true;
+}
+
+// Which record a note is about: its system where the records have one, else its row.
+QString recordName(DataSet& records, int row)
+{
+    if (records.findField(u"System"_s)) {
+        QString system = Variant::toString(records.fieldByName(u"System"_s).value());
+        if (system.size() > 40)
+            system = system.left(40) + u"\u2026"_s;
+        return u"system '%1' (row %2)"_s.arg(system).arg(row + 1);
+    }
+    return u"row %1"_s.arg(row + 1);
 }
 
 } // namespace
 
-int write(DataSet& records, const WorkbookLayout& layout, const QString& fileName)
+int write(DataSet& records, const WorkbookLayout& layout, const QString& fileName,
+          QStringList* notes)
 {
     // Every field is looked up before anything is written, so a dataset without one of the
     // layout's columns fails at once with the dataset's own "Field ... not found".
@@ -62,7 +93,10 @@ int write(DataSet& records, const WorkbookLayout& layout, const QString& fileNam
                                   .arg(XlsxSheetWriter::MaxRows)
                                   .arg(fileName));
         for (size_t c = 0; c < fields.size(); ++c)
-            writeValue(sheet, row, static_cast<int>(c), *fields[c]);
+            if (!writeValue(sheet, row, static_cast<int>(c), *fields[c]) && notes)
+                notes->append(u"The %1 of %2 was cut to the %L3 characters a cell holds"_s.arg(
+                    layout.columns[static_cast<qsizetype>(c)].header, recordName(records, row),
+                    QString::number(XlsxSheetWriter::MaxTextLength)));
         records.next();
         ++row;
     }

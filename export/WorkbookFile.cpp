@@ -1,53 +1,73 @@
 #include "export/WorkbookFile.h"
 
 #include "export/ExportError.h"
+#include "platform/NewFile.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
-#include <QTemporaryFile>
+#include <QTemporaryDir>
 
 using namespace Qt::Literals::StringLiterals;
 
 namespace WorkbookFile {
 namespace {
 
-// The hidden file a workbook is written into; removed again unless it was put in place.
+// Any entry of that name, a symbolic link included, whether or not it leads anywhere.
+bool nameTaken(const QString& path)
+{
+    const QFileInfo info(path);
+    return info.exists() || info.isSymLink();
+}
+
+// A workbook is written in a hidden folder of its own beside its target (made for this
+// program's user alone, so nobody can slip a link in under the file's name while it is
+// written) and moved to its name only when complete; the folder goes with whatever is left.
 class PendingFile {
 public:
     explicit PendingFile(const QString& folder)
-        : m_file(QDir(folder).filePath(u".vardometer-export-XXXXXX.xlsx"_s))
+        : m_dir(QDir(folder).filePath(u".vardometer-export-XXXXXX"_s))
     {
-        if (!m_file.open())
+        if (!m_dir.isValid())
             throw ExportError(u"Could not create a file in %1: %2"_s.arg(
-                QDir::toNativeSeparators(folder), m_file.errorString()));
-        m_path = m_file.fileName();
-        m_file.close();
-        // The name stays reserved by its random part; the writer creates the file anew, so
-        // it gets the permissions any new document of the user gets.
-        QFile::remove(m_path);
+                QDir::toNativeSeparators(folder), m_dir.errorString()));
+        m_path = m_dir.filePath(u"workbook.xlsx"_s);
     }
     const QString& path() const { return m_path; }
 
-    // Gives the file the name target; false when target exists (nothing is replaced).
+    // Gives the file the name target; false when any entry has that name (nothing is
+    // replaced, and a link there is not followed).
     bool placeAs(const QString& target)
     {
-        if (QFileInfo::exists(target))
-            return false;
-        QFile file(m_path);
-        if (file.rename(target)) {
-            m_file.setAutoRemove(false);
+        const NewFile::Placement placed = NewFile::placeWithoutReplacing(m_path, target);
+        switch (placed.outcome) {
+        case NewFile::Outcome::Placed:
             return true;
+        case NewFile::Outcome::NameTaken:
+            return false;
+        case NewFile::Outcome::Failed:
+            break;
         }
-        if (QFileInfo::exists(target))
-            return false; // taken in the meantime
         throw ExportError(
-            u"Could not save %1: %2"_s.arg(QDir::toNativeSeparators(target), file.errorString()));
+            u"Could not save %1: %2"_s.arg(QDir::toNativeSeparators(target), placed.reason));
+    }
+
+    // The writer's messages name the file it wrote, which is ours; the user knows only the
+    // name they asked for.
+    void write(const Writer& writer, const QString& shownName) const
+    {
+        try {
+            writer(m_path);
+        } catch (const ExportError& e) {
+            QString message = e.message();
+            message.replace(QDir::toNativeSeparators(m_path), shownName);
+            message.replace(m_path, shownName);
+            throw ExportError(message);
+        }
     }
 
 private:
-    QTemporaryFile m_file;
+    QTemporaryDir m_dir;
     QString m_path;
 };
 
@@ -61,10 +81,10 @@ QString folderOf(const QString& path)
 void saveAs(const QString& target, const Writer& write)
 {
     const QString shown = QDir::toNativeSeparators(target);
-    if (QFileInfo::exists(target))
+    if (nameTaken(target))
         throw ExportError(u"%1 already exists; it is left as it is"_s.arg(shown));
     PendingFile pending(folderOf(target));
-    write(pending.path());
+    pending.write(write, shown);
     if (!pending.placeAs(target))
         throw ExportError(u"%1 already exists; it is left as it is"_s.arg(shown));
 }
@@ -75,8 +95,8 @@ QString saveInFolder(const QString& folder, const QString& baseName, const Write
         throw ExportError(
             u"Could not create the folder %1"_s.arg(QDir::toNativeSeparators(folder)));
     PendingFile pending(folder);
-    write(pending.path());
     const QDir dir(folder);
+    pending.write(write, QDir::toNativeSeparators(dir.filePath(baseName + u".xlsx"_s)));
     for (int n = 1;; ++n) {
         const QString name = n == 1 ? baseName : u"%1 (%2)"_s.arg(baseName).arg(n);
         const QString target = dir.filePath(name + u".xlsx"_s);

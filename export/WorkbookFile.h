@@ -7,13 +7,14 @@
 
 // Putting a new workbook on disk without ever replacing a file: the workbook is written to
 // a hidden file in the target folder and moved to its name only when complete, by a rename
-// that refuses to overwrite. A failure leaves no file behind.
+// that refuses to overwrite anything or to follow a link. A failure leaves no file behind.
 namespace WorkbookFile {
 
 // Writes the workbook into the file it is given.
 using Writer = std::function<void(const QString& fileName)>;
 
-// Saves as target, which must not exist yet: an existing file is refused untouched.
+// Saves as target, which must not exist yet: an existing entry of that name (a file, a
+// folder, a symbolic link even when it leads nowhere) is refused untouched.
 void saveAs(const QString& target, const Writer& write);
 
 // Saves in folder (created when missing) under "<baseName>.xlsx", or "<baseName> (2).xlsx"

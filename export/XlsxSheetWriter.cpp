@@ -1,11 +1,13 @@
 #include "export/XlsxSheetWriter.h"
 
 #include "export/ExportError.h"
+#include "platform/QuietStandardError.h"
 
 #include <QFile>
 
 #include <xlsxwriter.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -16,7 +18,11 @@ XlsxSheetWriter::XlsxSheetWriter(const QString& fileName, const QString& sheetNa
     : m_fileName(fileName)
 {
     const QByteArray file = QFile::encodeName(fileName);
-    m_workbook = workbook_new(file.constData());
+    {
+        // The library prints its own lines besides returning its error; ours say it all.
+        const QuietStandardError quiet;
+        m_workbook = workbook_new(file.constData());
+    }
     if (!m_workbook)
         throw ExportError(u"Could not start the workbook %1"_s.arg(fileName));
     m_sheet = workbook_add_worksheet(m_workbook, sheetName.toUtf8().constData());
@@ -60,13 +66,40 @@ void XlsxSheetWriter::writeHeader(int column, const QString& text)
           "header");
 }
 
-void XlsxSheetWriter::writeText(int row, int column, const QString& text)
+QString XlsxSheetWriter::cellText(const QString& text, bool* cut)
 {
+    QString cell;
+    cell.reserve(std::min(text.size(), MaxTextLength * 2));
+    qsizetype characters = 0;
+    bool shortened = false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (characters == MaxTextLength) {
+            shortened = true;
+            break;
+        }
+        const QChar c = text[i];
+        if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            cell += c;
+            cell += text[++i];
+        } else {
+            cell += c.isNull() ? QChar(QChar::ReplacementCharacter) : c;
+        }
+        ++characters;
+    }
+    if (cut)
+        *cut = shortened;
+    return cell;
+}
+
+bool XlsxSheetWriter::writeText(int row, int column, const QString& text)
+{
+    bool cut = false;
+    const QByteArray cell = cellText(text, &cut).toUtf8();
     // A string cell is never read as a formula, so no text needs escaping here.
     check(worksheet_write_string(m_sheet, static_cast<lxw_row_t>(row),
-                                 static_cast<lxw_col_t>(column), text.toUtf8().constData(),
-                                 nullptr),
+                                 static_cast<lxw_col_t>(column), cell.constData(), nullptr),
           "text cell");
+    return !cut;
 }
 
 void XlsxSheetWriter::writeNumber(int row, int column, double value)
@@ -104,7 +137,14 @@ void XlsxSheetWriter::close()
     lxw_workbook* workbook = m_workbook;
     m_workbook = nullptr; // closing frees it, whatever the outcome
     errno = 0;
-    const lxw_error error = workbook_close(workbook);
+    lxw_error error = LXW_NO_ERROR;
+    int closeErrno = 0;
+    {
+        const QuietStandardError quiet;
+        error = workbook_close(workbook);
+        closeErrno = errno;
+    }
+    errno = closeErrno;
     if (error == LXW_NO_ERROR)
         return;
     QString reason = QString::fromLocal8Bit(lxw_strerror(error));

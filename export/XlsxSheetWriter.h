@@ -24,8 +24,16 @@ public:
     void setColumnWidth(int column, double width);
     void writeHeader(int column, const QString& text); // bold
 
+    // The most characters one cell holds.
+    static constexpr qsizetype MaxTextLength = 32'767;
+    // Text as a cell can hold it: cut to MaxTextLength characters (never inside a character
+    // written as a surrogate pair), and a NUL, which the file format cannot carry, shown as
+    // U+FFFD so that what follows it is kept. *cut tells whether the text was shortened.
+    static QString cellText(const QString& text, bool* cut = nullptr);
+
     // Text always lands as text, whatever it starts with: "=SUM(A1)" is not a formula.
-    void writeText(int row, int column, const QString& text);
+    // Returns false when the text was too long for a cell and was cut (see cellText).
+    bool writeText(int row, int column, const QString& text);
     void writeNumber(int row, int column, double value);
     // A date cell: days since 30 December 1899, the time of day as the fraction, which is
     // the spreadsheet's own serial date.

@@ -143,7 +143,9 @@ std::optional<Authority> parseAuthority(QStringView text, QString* whyNot)
         authority.hasUserInfo = true;
         authority.userInfo = text.left(at);
         hostPort = text.mid(at + 1);
-        if (authority.userInfo.contains(u':')) {
+        // Decoded first: "alice%3Asecret" is the same password as "alice:secret".
+        const std::optional<QString> decodedUser = percentDecoded(authority.userInfo, nullptr);
+        if (authority.userInfo.contains(u':') || (decodedUser && decodedUser->contains(u':'))) {
             fail(whyNot, u"a password does not belong in the address"_s);
             return std::nullopt;
         }

@@ -1,0 +1,29 @@
+#include "platform/QuietStandardError.h"
+
+#include <cstdio>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+QuietStandardError::QuietStandardError()
+{
+    std::fflush(stderr);
+    const int sink = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (sink < 0)
+        return;
+    m_saved = ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 0);
+    if (m_saved >= 0 && ::dup2(sink, STDERR_FILENO) < 0) {
+        ::close(m_saved);
+        m_saved = -1;
+    }
+    ::close(sink);
+}
+
+QuietStandardError::~QuietStandardError()
+{
+    if (m_saved < 0)
+        return;
+    std::fflush(stderr);
+    ::dup2(m_saved, STDERR_FILENO);
+    ::close(m_saved);
+}
