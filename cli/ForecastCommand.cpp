@@ -135,8 +135,8 @@ int runForecastCommand(const QStringList& arguments, FILE* out, FILE* err)
             book.recompute(db, *found);
         }
         const QByteArray text = request->json ? asJson(book.entries()) : asText(book.entries());
-        std::fwrite(text.constData(), 1, static_cast<size_t>(text.size()), out);
-        std::fflush(out);
+        writeOutput(out, text);
+        flushOutput(out);
         return 0;
     } catch (const VardometerError& e) {
         printLine(err, e.message());

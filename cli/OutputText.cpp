@@ -27,25 +27,50 @@ QString withVisibleControlCharacters(const QString& text)
     return out;
 }
 
+namespace {
+
+// The first error a write to the output met: a stream keeps only the fact, not the reason.
+int firstOutputError = 0;
+
+void noteOutputError()
+{
+    if (firstOutputError == 0)
+        firstOutputError = errno != 0 ? errno : EIO;
+}
+
+} // namespace
+
+void writeOutput(FILE* stream, const QByteArray& bytes)
+{
+    errno = 0;
+    if (std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream) !=
+        static_cast<size_t>(bytes.size()))
+        noteOutputError();
+}
+
+void flushOutput(FILE* stream)
+{
+    errno = 0;
+    if (std::fflush(stream) != 0)
+        noteOutputError();
+}
+
 void printLine(FILE* stream, const QString& text)
 {
-    const QByteArray line = withVisibleControlCharacters(text).toLocal8Bit() + '\n';
-    std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stream);
+    writeOutput(stream, withVisibleControlCharacters(text).toLocal8Bit() + '\n');
 }
 
 int finishOutput(FILE* out, FILE* err, int status)
 {
+    flushOutput(out);
+    const bool failed = std::ferror(out) != 0;
     errno = 0;
-    const bool flushed = std::fflush(out) == 0 && !std::ferror(out);
-    const int flushError = errno;
-    errno = 0;
-    const bool closed = std::fclose(out) == 0;
-    const int closeError = errno;
-    if (flushed && closed)
+    if (std::fclose(out) != 0)
+        noteOutputError();
+    if (!failed && firstOutputError == 0)
         return status;
-    const int reason = flushError != 0 ? flushError : closeError;
     std::fprintf(err, "Could not write the output: %s\n",
-                 reason != 0 ? std::strerror(reason) : "write error");
+                 std::strerror(firstOutputError != 0 ? firstOutputError : EIO));
     std::fflush(err);
     return 2;
 }

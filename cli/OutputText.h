@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 #include <cstdio>
@@ -13,6 +14,10 @@ QString withVisibleControlCharacters(const QString& text);
 // One line of a verb's output or of its errors, with control characters made visible: every
 // line a verb prints goes through here, so no name from a database reaches the terminal raw.
 void printLine(FILE* stream, const QString& text);
+
+// Writes and flushes of a verb's output, keeping the reason of the first that failed.
+void writeOutput(FILE* stream, const QByteArray& bytes);
+void flushOutput(FILE* stream);
 
 // Flushes and closes the output stream at the end of a verb: a write that failed (a full
 // disk behind a redirection) must fail the verb, not pass as done. Returns the exit status,

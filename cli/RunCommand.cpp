@@ -30,7 +30,7 @@ public:
     void showMessage(const QString& text) override
     {
         printLine(m_err, text);
-        std::fflush(m_err);
+        flushOutput(m_err);
     }
 
 private:
@@ -118,7 +118,7 @@ int runEngineCommand(RunKind kind, const QStringList& arguments, FILE* out, FILE
             directories->LoadSnapshot();
         for (const QString& line : directories->currentAlertLines())
             printLine(out, stampedAlertLine(clock.now(), line));
-        std::fflush(out);
+        flushOutput(out);
         // Why each system was not found, for whoever reads the job's log.
         for (const dvDirectories::Unreachable& u : directories->UnreachableSystems)
             if (!u.reason.isEmpty())

@@ -30,6 +30,20 @@ sqlite3* sqliteHandle(const QSqlDatabase& db)
     return *static_cast<sqlite3* const*>(handle.constData());
 }
 
+// How a file this process may not write is opened. In write-ahead mode SQLite reads
+// through a log and an index beside the file, and cannot make them in a folder nobody may
+// write (a read-only mount): there, with neither of them present, no program has the file
+// open for writing, since a writer makes both first, so it is read as the file it is.
+QString readOnlyMode(const QFileInfo& file)
+{
+    const QString path = file.absoluteFilePath();
+    const bool sideFiles =
+        QFileInfo::exists(path + u"-wal"_s) || QFileInfo::exists(path + u"-shm"_s);
+    if (!sideFiles && !QFileInfo(file.absolutePath()).isWritable())
+        return u"?mode=ro&immutable=1"_s;
+    return u"?mode=ro"_s;
+}
+
 } // namespace
 
 DbConnection::DbConnection(const QString& name, QObject* parent)
@@ -80,7 +94,7 @@ void DbConnection::open()
                           : QSqlDatabase::addDatabase(u"QSQLITE"_s, m_connectionName);
     // mode=rw: read and write, but never create a new, empty file.
     db.setDatabaseName(QUrl::fromLocalFile(info.absoluteFilePath()).toString(QUrl::FullyEncoded) +
-                       (sqliteReadOnly ? u"?mode=ro"_s : u"?mode=rw"_s));
+                       (sqliteReadOnly ? readOnlyMode(info) : u"?mode=rw"_s));
     db.setConnectOptions(u"QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1"_s.arg(m_openBusyTimeoutMs) +
                          (sqliteReadOnly ? u";QSQLITE_OPEN_READONLY"_s : QString()));
     if (!db.open())

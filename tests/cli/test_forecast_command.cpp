@@ -7,6 +7,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTest>
 
 using namespace Qt::Literals::StringLiterals;
@@ -94,6 +95,52 @@ private Q_SLOTS:
         const QJsonArray a = parsed(r.out);
         QCOMPARE(a.size(), 1);
         QCOMPARE(a[0].toObject()[u"system"_s].toString(), u"Web"_s);
+    }
+
+    void everyDateIsAnIsoDateOrNull()
+    {
+        // Histories dated outside the calendar the program shows are no history at all; one
+        // that would fill after its last day is not given a date it cannot write.
+        TestDatabase db{
+            {{u"Ancient"_s, u"/a"_s, {}}, {u"Far"_s, u"/f"_s, {}}, {u"EndOfTime"_s, u"/e"_s, {}}}};
+        const QDate epoch = DateTimeValue::epoch();
+        addDailyHistory(db.path(), u"Ancient"_s, epoch.addDays(-700'000), 60,
+                        [](int d) { return 1000.0 * (d + 1); });
+        addDailyHistory(db.path(), u"Far"_s, epoch.addDays(3'000'000), 60,
+                        [](int d) { return 1000.0 * (d + 1); });
+        addDailyHistory(db.path(), u"EndOfTime"_s, QDate(9999, 12, 31).addDays(-59), 60,
+                        [](int d) { return 1000.0 * (d + 1); });
+
+        const CommandOutcome r = run({u"--json"_s, db.path()});
+
+        QCOMPARE(r.status, 0);
+        const QJsonArray a = parsed(r.out);
+        QCOMPARE(a.size(), 3);
+        const QRegularExpression iso(u"^\\d{4}-\\d{2}-\\d{2}$"_s);
+        QStringList states;
+        for (const QJsonValue& v : a) {
+            const QJsonObject o = v.toObject();
+            states << o[u"state"_s].toString();
+            for (const QString& key : {u"full_date"_s, u"low_date"_s, u"high_date"_s})
+                QVERIFY2(o[key].isNull() || iso.match(o[key].toString()).hasMatch(),
+                         QJsonDocument(o).toJson().constData());
+        }
+        QCOMPARE(states,
+                 (QStringList{u"not enough history"_s, u"not filling"_s, u"not enough history"_s}));
+    }
+
+    void namesReachTheTerminalEscaped()
+    {
+        TestDatabase db{{{u"Evil\nNext\x1b[2J"_s, u"/e"_s, {}}}};
+        const CommandOutcome text = run({db.path()});
+        QCOMPARE(text.status, 0);
+        QCOMPARE(text.out, u"Evil\\nNext\\x1B[2J  not enough history\n"_s);
+
+        const CommandOutcome unknown = run({u"--system"_s, u"\x1b]0;owned\x07"_s, db.path()});
+        QCOMPARE(unknown.status, 2);
+        QVERIFY2(unknown.err.contains(u"Unknown system \"\\x1B]0;owned\\x07\""_s),
+                 qPrintable(unknown.err));
+        QVERIFY(!unknown.err.contains(QChar(0x1b)));
     }
 
     void failures_data()

@@ -70,6 +70,47 @@ private Q_SLOTS:
         QCOMPARE(h.front().time, 0.0); // an empty time is midnight
     }
 
+    void oneImpossibleRowChangesNothing_data()
+    {
+        // Date, Time, FreeMB and TotalMB of one row no disk could have given, Web's history
+        // otherwise as it is; the newest day of that history is day 199.
+        QTest::addColumn<QVariantList>("row");
+        const double newest = DateTimeValue::fromDate(First) + 199;
+        QTest::newRow("text as the free space")
+            << QVariantList{newest - 3, 0.5, u"lots"_s, 400'000};
+        QTest::newRow("an empty text as the size") << QVariantList{newest - 3, 0.5, 1000, u""_s};
+        QTest::newRow("text as the date") << QVariantList{u"yesterday"_s, 0.5, 1000, 400'000};
+        QTest::newRow("the newest row holds text")
+            << QVariantList{newest + 1, 0.5, u"n/a"_s, 400'000};
+        QTest::newRow("a date far beyond the calendar") << QVariantList{1e300, 0.5, 1000, 400'000};
+        QTest::newRow("a date after the year 9999") << QVariantList{3'000'000, 0.5, 1000, 400'000};
+        QTest::newRow("a date before the year 100") << QVariantList{-700'000, 0.5, 1000, 400'000};
+        QTest::newRow("less than nothing free") << QVariantList{newest - 3, 0.5, -5, 400'000};
+        QTest::newRow("more free than the disk holds")
+            << QVariantList{newest - 3, 0.5, 500'000, 400'000};
+        QTest::newRow("a disk of no size") << QVariantList{newest - 3, 0.5, 0, 0};
+        QTest::newRow("a time of day past midnight")
+            << QVariantList{newest - 3, 7.0, 1000, 400'000};
+    }
+    void oneImpossibleRowChangesNothing()
+    {
+        QFETCH(QVariantList, row);
+        Fixture f;
+        const DiskForecast before = ForecastReader::forecastFor(f.db, u"Web"_s);
+        QCOMPARE(before.state, ForecastState::Filling);
+
+        f.db.exec(u"INSERT INTO FreeSpaceHistory (System, Date, Time, FreeMB, TotalMB) "
+                  u"VALUES ('Web', ?, ?, ?, ?)"_s,
+                  row);
+        const DiskForecast after = ForecastReader::forecastFor(f.db, u"Web"_s);
+
+        QCOMPARE(after.state, before.state);
+        QCOMPARE(after.lastSnapshot, before.lastSnapshot);
+        QCOMPARE(after.daysLeft, before.daysLeft);
+        QCOMPARE(after.lowDays, before.lowDays);
+        QCOMPARE(after.highDays, before.highDays);
+    }
+
     void bookHoldsEverySystemByName()
     {
         Fixture f;

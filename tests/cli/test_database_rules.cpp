@@ -1,0 +1,249 @@
+// Every verb of vardometer-cli opens a database by the same rules: the same files refused
+// with the same reasons and left byte for byte as they were; read-only work on a file that
+// may only be read; and output that could not be written is a failure, not a success.
+#include "support/HistoryRows.h"
+#include "support/ServerFixtures.h"
+#include "support/TestDatabase.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+#include <sys/mount.h>
+#include <unistd.h>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+struct CliResult {
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+// Runs vardometer-cli in folder; {db} in the arguments stands for database.
+CliResult runCli(QStringList arguments, const QString& database, const QString& folder,
+                 const QString& outputFile = {})
+{
+    for (QString& a : arguments)
+        a.replace(u"{db}"_s, database);
+    QProcess cli;
+    cli.setWorkingDirectory(folder);
+    if (!outputFile.isEmpty())
+        cli.setStandardOutputFile(outputFile);
+    cli.start(QStringLiteral(VARDOMETER_CLI), arguments);
+    CliResult r;
+    if (!cli.waitForFinished(60'000) || cli.exitStatus() != QProcess::NormalExit)
+        return r;
+    r.status = cli.exitCode();
+    r.out = QString::fromLocal8Bit(cli.readAllStandardOutput());
+    r.err = QString::fromLocal8Bit(cli.readAllStandardError());
+    return r;
+}
+
+QByteArray digest(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    hash.addData(&file);
+    return hash.result();
+}
+
+QStringList entries(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
+                                  QDir::NoDotAndDotDot);
+}
+
+// Every verb, as a scheduled job or a script would call it.
+void addVerbColumns()
+{
+    QTest::addColumn<QStringList>("arguments");
+}
+
+const QList<std::pair<const char*, QStringList>>& verbs()
+{
+    static const QList<std::pair<const char*, QStringList>> all{
+        {"check", {u"check"_s, u"{db}"_s}},
+        {"snapshot", {u"snapshot"_s, u"{db}"_s}},
+        {"forecast", {u"forecast"_s, u"{db}"_s}},
+        {"forecast --json", {u"forecast"_s, u"--json"_s, u"{db}"_s}},
+        {"export", {u"export"_s, u"summary"_s, u"--output"_s, u"out.xlsx"_s, u"{db}"_s}},
+        {"compact", {u"compact"_s, u"{db}"_s}},
+    };
+    return all;
+}
+
+// A database whose schema is one step older than this program's.
+void makeOlder(const TestDatabase& db)
+{
+    db.exec(u"DROP TABLE Credentials"_s);
+    db.exec(u"PRAGMA user_version = 0"_s);
+}
+
+} // namespace
+
+class TestDatabaseRules : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void everyVerbRefusesWhatIsNotOurs_data()
+    {
+        addVerbColumns();
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("reason");
+        const QList<std::pair<const char*, QString>> files{
+            {"newer schema", u"it was written by a newer version of Vardometer"_s},
+            {"empty file", u"it is not a Vardometer database (Table 'Systems' not found)"_s},
+            {"another program's database",
+             u"it is not a Vardometer database (Table 'Systems' not found)"_s},
+            {"a table missing", u"it is not a Vardometer database (Table 'Alerts' not found)"_s},
+        };
+        for (const auto& [file, reason] : files)
+            for (const auto& [verb, arguments] : verbs())
+                QTest::addRow("%s, %s", file, verb)
+                    << arguments << QString::fromLatin1(file) << reason;
+    }
+    void everyVerbRefusesWhatIsNotOurs()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, file);
+        QFETCH(QString, reason);
+        TestDatabase db({{u"Alpha"_s, u"/"_s, {}}});
+        if (file == u"newer schema") {
+            db.exec(u"PRAGMA user_version = 99"_s);
+        } else if (file == u"empty file") {
+            QFile empty(db.path());
+            QVERIFY(empty.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        } else if (file == u"another program's database") {
+            QVERIFY(QFile::remove(db.path()));
+            QProcess sqlite;
+            sqlite.start(u"/usr/bin/sqlite3"_s,
+                         {db.path(), u"CREATE TABLE notes (body TEXT); INSERT INTO notes "
+                                     u"VALUES ('mine');"_s});
+            QVERIFY(sqlite.waitForFinished(30'000) && sqlite.exitCode() == 0);
+        } else {
+            db.exec(u"DROP TABLE Alerts"_s);
+        }
+        const QByteArray before = digest(db.path());
+        const QStringList beside = entries(db.dir());
+
+        const CliResult r = runCli(arguments, db.path(), db.dir());
+
+        QCOMPARE(r.status, 2);
+        QVERIFY2(r.err.contains(u"Cannot open the database %1: "_s.arg(db.path()) + reason),
+                 qPrintable(r.err));
+        QCOMPARE(digest(db.path()), before);
+        QCOMPARE(entries(db.dir()), beside);
+    }
+
+    void readingVerbsWorkOnAFileThatMayOnlyBeRead()
+    {
+        if (geteuid() != 0)
+            QSKIP("a read-only mount needs root (permissions do not stop root)");
+        TestDatabase source({{u"Web"_s, u"/"_s, {}}});
+        addDailyHistory(source.path(), u"Web"_s, QDate(2007, 1, 1), 60,
+                        [](int d) { return 1000.0 * (d + 1); });
+        QTemporaryDir mountPoint;
+        QTemporaryDir outputs;
+        const TmpfsMount mount(mountPoint.path(), 8 << 20);
+        QVERIFY2(mount.mounted(), qPrintable(mount.error()));
+        const QString path = mountPoint.filePath(u"Vardometer.db"_s);
+        QVERIFY(QFile::copy(source.path(), path));
+        const QByteArray where = QFile::encodeName(mountPoint.path());
+        QVERIFY(::mount(nullptr, where.constData(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0);
+        const QByteArray before = digest(path);
+
+        const CliResult text = runCli({u"forecast"_s, u"{db}"_s}, path, outputs.path());
+        QCOMPARE(text.status, 0);
+        QVERIFY2(text.out.startsWith(u"Web  filling"_s), qPrintable(text.out + text.err));
+        const CliResult json =
+            runCli({u"forecast"_s, u"--json"_s, u"{db}"_s}, path, outputs.path());
+        QCOMPARE(json.status, 0);
+        for (const char* layout : {"summary", "history", "systems"}) {
+            const QString out = QString::fromLatin1(layout) + u".xlsx"_s;
+            const CliResult exported =
+                runCli({u"export"_s, QString::fromLatin1(layout), u"--output"_s, out, u"{db}"_s},
+                       path, outputs.path());
+            QCOMPARE(exported.status, 0);
+            QVERIFY2(exported.err.isEmpty(), qPrintable(exported.err));
+            QVERIFY(QFile::exists(QDir(outputs.path()).filePath(out)));
+        }
+        // A verb that writes says plainly why it cannot.
+        const CliResult check = runCli({u"check"_s, u"{db}"_s}, path, outputs.path());
+        QCOMPARE(check.status, 2);
+        QVERIFY2(check.err.contains(u"the file cannot be written"_s), qPrintable(check.err));
+        QCOMPARE(digest(path), before);
+        QCOMPARE(entries(mountPoint.path()), QStringList{u"Vardometer.db"_s});
+    }
+
+    void anOlderFileIsBroughtUpToDateOnlyWhereItMayBeWritten()
+    {
+        // Where it may be written, reading it brings it up to date as any other program does.
+        {
+            TestDatabase db({{u"Web"_s, u"/"_s, {}}});
+            makeOlder(db);
+            const CliResult r = runCli({u"forecast"_s, u"{db}"_s}, db.path(), db.dir());
+            QCOMPARE(r.status, 0);
+            QCOMPARE(db.scalar(u"PRAGMA user_version"_s).toInt(), 1);
+            QCOMPARE(entries(db.dir()), QStringList{u"Vardometer.db"_s});
+        }
+        if (geteuid() != 0)
+            QSKIP("a read-only mount needs root");
+        TestDatabase source({{u"Web"_s, u"/"_s, {}}});
+        makeOlder(source);
+        QTemporaryDir mountPoint;
+        const TmpfsMount mount(mountPoint.path(), 8 << 20);
+        QVERIFY2(mount.mounted(), qPrintable(mount.error()));
+        const QString path = mountPoint.filePath(u"Vardometer.db"_s);
+        QVERIFY(QFile::copy(source.path(), path));
+        const QByteArray where = QFile::encodeName(mountPoint.path());
+        QVERIFY(::mount(nullptr, where.constData(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0);
+        const QByteArray before = digest(path);
+
+        for (const QStringList& arguments :
+             {QStringList{u"forecast"_s, u"{db}"_s},
+              QStringList{u"export"_s, u"systems"_s, u"--output"_s,
+                          source.dir() + u"/systems.xlsx"_s, u"{db}"_s}}) {
+            const CliResult r = runCli(arguments, path, source.dir());
+            QCOMPARE(r.status, 2);
+            QVERIFY2(r.err.contains(u"written by an older version of Vardometer (schema 0) and "
+                                    u"must be opened once by a program that may write it"_s),
+                     qPrintable(r.err));
+        }
+        QCOMPARE(digest(path), before);
+    }
+
+    void outputThatCannotBeWrittenFailsTheVerb_data()
+    {
+        addVerbColumns();
+        for (const auto& [verb, arguments] : verbs())
+            if (QByteArray(verb) != "snapshot")
+                QTest::newRow(verb) << arguments;
+    }
+    void outputThatCannotBeWrittenFailsTheVerb()
+    {
+        QFETCH(QStringList, arguments);
+        TestDatabase db({{u"Web"_s, u"/"_s, {}}});
+        addDailyHistory(db.path(), u"Web"_s, QDate(2007, 1, 1), 30, [](int d) { return d + 1.0; });
+        // The check raises a line for the root folder, whose free space is far above nothing,
+        // only when its threshold says so: a threshold no disk reaches makes it print one.
+        db.exec(u"UPDATE Systems SET Alert1MB = 999999999999"_s);
+
+        const CliResult r = runCli(arguments, db.path(), db.dir(), u"/dev/full"_s);
+
+        QCOMPARE(r.status, 2);
+        QVERIFY2(r.err.contains(u"Could not write the output: No space left on device"_s),
+                 qPrintable(r.err));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDatabaseRules)
+#include "test_database_rules.moc"
