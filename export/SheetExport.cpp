@@ -94,7 +94,7 @@ int write(DataSet& records, const WorkbookLayout& layout, const QString& fileNam
                                   .arg(fileName));
         for (size_t c = 0; c < fields.size(); ++c)
             if (!writeValue(sheet, row, static_cast<int>(c), *fields[c]) && notes)
-                notes->append(u"The %1 of %2 was cut to the %L3 characters a cell holds"_s.arg(
+                notes->append(u"The %1 of %2 was cut to the %3 characters a cell holds"_s.arg(
                     layout.columns[static_cast<qsizetype>(c)].header, recordName(records, row),
                     QString::number(XlsxSheetWriter::MaxTextLength)));
         records.next();

@@ -176,12 +176,30 @@ private Q_SLOTS:
         QCOMPARE(contentOf(db), before);
         QCOMPARE(integrity(db), u"ok"_s);
         QVERIFY(sizes.before > 0);
-        DatabaseCompactor::compact(db.path(), 500);
+        // The compacted pages wait beside the file for the reader: said so, not as growth.
+        QVERIFY(sizes.waitingForReader);
+        QVERIFY2(sizes.settled < sizes.before,
+                 qPrintable(u"%1 -> %2"_s.arg(sizes.before).arg(sizes.settled)));
+        QVERIFY2(QRegularExpression(u"^x\\.db: \\d+\\.\\d MB before, \\d+\\.\\d MB now; "
+                                    u"\\d+\\.\\d MB once the other program lets go$"_s)
+                     .match(DatabaseCompactor::sizeLine(u"x.db"_s, sizes))
+                     .hasMatch(),
+                 qPrintable(DatabaseCompactor::sizeLine(u"x.db"_s, sizes)));
+        const DatabaseCompactor::Sizes again = DatabaseCompactor::compact(db.path(), 500);
+        QVERIFY(!again.waitingForReader);
+        QVERIFY(!QFileInfo::exists(db.path() + u"-wal"_s));
         QVERIFY(fileSize(db.path()) < sizes.before);
     }
 
+    void aFullDiskFailsCleanlyAndKeepsEverything_data()
+    {
+        QTest::addColumn<qint64>("roomLeft");
+        QTest::newRow("too little room for the rewritten pages") << qint64(1024 * 1024);
+        QTest::newRow("no room at all") << qint64(0);
+    }
     void aFullDiskFailsCleanlyAndKeepsEverything()
     {
+        QFETCH(qint64, roomLeft);
         if (geteuid() != 0)
             QSKIP("mounting a small file system needs root");
         QTemporaryDir mountPoint;
@@ -202,9 +220,14 @@ private Q_SLOTS:
         const QByteArray block(64 * 1024, 'x');
         while (filler.write(block) == block.size()) {
         }
+        const QByteArray byte(1, 'x');
+        while (filler.write(byte) == 1 && filler.flush()) {
+        }
         filler.close();
-        filler.resize(filler.size() - 256 * 1024);
+        if (roomLeft > 0)
+            filler.resize(filler.size() - roomLeft);
         const qint64 sizeBefore = fileSize(path);
+        const QStringList beside = QDir(mountPoint.path()).entryList(QDir::Files);
 
         QString message;
         try {
@@ -216,6 +239,10 @@ private Q_SLOTS:
         QVERIFY2(message.startsWith(u"the disk holding the database is full"_s),
                  qPrintable(message));
         QCOMPARE(fileSize(path), sizeBefore);
+        // Nothing left beside it that was not there before: no empty log, no index.
+        QCOMPARE(QDir(mountPoint.path()).entryList(QDir::Files), beside);
+        // Room to read it back, which in write-ahead mode needs an index beside the file.
+        QVERIFY(filler.remove());
         DbConnection check(u"Check"_s);
         check.setFileName(path);
         check.open();
@@ -250,6 +277,15 @@ private Q_SLOTS:
             QCOMPARE(contentOf(db), before);
         }
         QVERIFY(killedWhileWorking > 0);
+        // What the killed ones left in the write-ahead log goes with the next that finishes.
+        QProcess compact;
+        compact.start(QStringLiteral(VARDOMETER_CLI), {u"compact"_s, db.path()});
+        QVERIFY(compact.waitForFinished(60'000));
+        QCOMPARE(compact.exitCode(), 0);
+        QVERIFY2(QString::fromLocal8Bit(compact.readAllStandardOutput()).contains(u" after\n"_s),
+                 "a compaction alone says how large the file is after it");
+        QVERIFY(!QFileInfo::exists(db.path() + u"-wal"_s));
+        QVERIFY(!QFileInfo::exists(db.path() + u"-shm"_s));
     }
 
     void commandLineStatuses()

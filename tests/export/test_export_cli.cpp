@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTest>
 
@@ -145,6 +146,91 @@ private Q_SLOTS:
         // Nothing new beside the database, and the existing file as it was.
         QCOMPARE(QDir(db->dir()).entryList(QDir::Files | QDir::Hidden), before);
         QCOMPARE(contentOf(old), QByteArray("the user's own file"));
+    }
+
+    void neverWritesThroughALink_data()
+    {
+        // Where the link leads, relative to the working directory; "" for a folder.
+        QTest::addColumn<QString>("leadsTo");
+        QTest::newRow("a link to where no file is yet") << u"elsewhere/new.xlsx"_s;
+        QTest::newRow("a link to the user's own file") << u"elsewhere/own.xlsx"_s;
+        QTest::newRow("a link to a folder") << u"elsewhere"_s;
+    }
+    void neverWritesThroughALink()
+    {
+        QFETCH(QString, leadsTo);
+        const QDir dir(db->dir());
+        QVERIFY(dir.mkdir(u"elsewhere"_s));
+        QFile own(dir.filePath(u"elsewhere/own.xlsx"_s));
+        QVERIFY(own.open(QIODevice::WriteOnly));
+        own.write("the user's own file");
+        own.close();
+        QVERIFY(QFile::link(leadsTo, dir.filePath(u"out.xlsx"_s)));
+        const QStringList before = dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System);
+        const QStringList elsewhere = QDir(dir.filePath(u"elsewhere"_s)).entryList(QDir::Files);
+
+        const CliResult r =
+            runCli({u"export"_s, u"summary"_s, u"--output"_s, u"out.xlsx"_s}, db->dir());
+
+        QCOMPARE(r.status, 2);
+        QVERIFY2(r.err.contains(u"out.xlsx already exists; it is left as it is"_s),
+                 qPrintable(r.err));
+        QCOMPARE(QFileInfo(dir.filePath(u"out.xlsx"_s)).symLinkTarget(),
+                 QFileInfo(dir.filePath(leadsTo)).absoluteFilePath());
+        QCOMPARE(dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System), before);
+        QCOMPARE(QDir(dir.filePath(u"elsewhere"_s)).entryList(QDir::Files), elsewhere);
+        QCOMPARE(contentOf(dir.filePath(u"elsewhere/own.xlsx"_s)),
+                 QByteArray("the user's own file"));
+    }
+
+    void oddValuesAreWrittenAsTheyStand()
+    {
+        // A name longer than a cell holds and one with a NUL inside; a history row whose free
+        // space is text.
+        const QString longName(40'000, u'L');
+        const QString withNul = u"Before"_s + QChar(0) + u"After"_s;
+        db->exec(u"INSERT INTO Systems (System, Address) VALUES (?, '/l'), (?, '/n')"_s,
+                 {longName, withNul});
+        db->exec(u"INSERT INTO FreeSpaceHistory (System, Date, Time, FreeMB) "
+                 u"VALUES ('Beta', 39141, 0.5, 'lots')"_s);
+
+        const CliResult summary =
+            runCli({u"export"_s, u"summary"_s, u"--output"_s, u"s.xlsx"_s}, db->dir());
+        QCOMPARE(summary.status, 0);
+        // Said once, of the long name alone, naming only what the user knows.
+        QVERIFY2(summary.err.startsWith(u"The System of system 'LLLL"_s), qPrintable(summary.err));
+        QVERIFY2(summary.err.contains(u"was cut to the 32767 characters a cell holds\n"_s),
+                 qPrintable(summary.err));
+        QCOMPARE(summary.err.count(u'\n'), 1);
+        ReadWorkbook book(db->dir() + u"/s.xlsx"_s);
+        QVERIFY2(book.ok(), qPrintable(book.error()));
+        QStringList names;
+        for (int row = 1; row < book.rowCount(); ++row)
+            names << book.value(row, 0).toString();
+        QVERIFY(names.contains(longName.left(32'767)));
+        QVERIFY(names.contains(u"Before\uFFFDAfter"_s));
+
+        const CliResult history = runCli(
+            {u"export"_s, u"history"_s, u"--system"_s, u"Beta"_s, u"--output"_s, u"h.xlsx"_s},
+            db->dir());
+        QCOMPARE(history.status, 0);
+        QCOMPARE(history.err, QString());
+        ReadWorkbook rows(db->dir() + u"/h.xlsx"_s);
+        QVERIFY2(rows.ok(), qPrintable(rows.error()));
+        QCOMPARE(rows.rowCount(), 3);
+        const int freeColumn = static_cast<int>(rows.headers().indexOf(u"Free MB"_s));
+        QVERIFY2(freeColumn >= 0, qPrintable(rows.headers().join(u", "_s)));
+        QCOMPARE(rows.value(1, freeColumn).toDouble(), 1.0);
+        QCOMPARE(rows.value(2, freeColumn).toString(), u"lots"_s);
+    }
+
+    void errorsReachTheTerminalEscaped()
+    {
+        const CliResult r = runCli({u"export"_s, u"history"_s, u"--system"_s, u"\x1b]0;owned\x07"_s,
+                                    u"--output"_s, u"h.xlsx"_s},
+                                   db->dir());
+        QCOMPARE(r.status, 2);
+        QCOMPARE(r.err, u"There is no system named '\\x1B]0;owned\\x07'\n"_s);
     }
 };
 
