@@ -1,11 +1,12 @@
 // Every verb of vardometer-cli opens a database by the same rules: the same files refused
 // with the same reasons and left byte for byte as they were; read-only work on a file that
 // may only be read; and output that could not be written is a failure, not a success.
+#include "support/CliProcess.h"
+#include "support/FileDigest.h"
 #include "support/HistoryRows.h"
 #include "support/ServerFixtures.h"
 #include "support/TestDatabase.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -21,41 +22,42 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-struct CliResult {
-    int status = -1;
-    QString out;
-    QString err;
-};
-
 // Runs vardometer-cli in folder; {db} in the arguments stands for database.
-CliResult runCli(QStringList arguments, const QString& database, const QString& folder,
-                 const QString& outputFile = {})
+CliResult runOn(QStringList arguments, const QString& database, const QString& folder,
+                const QString& outputFile = {})
 {
     for (QString& a : arguments)
         a.replace(u"{db}"_s, database);
-    QProcess cli;
-    cli.setWorkingDirectory(folder);
-    if (!outputFile.isEmpty())
-        cli.setStandardOutputFile(outputFile);
-    cli.start(QStringLiteral(VARDOMETER_CLI), arguments);
-    CliResult r;
-    if (!cli.waitForFinished(60'000) || cli.exitStatus() != QProcess::NormalExit)
-        return r;
-    r.status = cli.exitCode();
-    r.out = QString::fromLocal8Bit(cli.readAllStandardOutput());
-    r.err = QString::fromLocal8Bit(cli.readAllStandardError());
-    return r;
+    return runCli(arguments, folder, outputFile);
 }
 
-QByteArray digest(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    hash.addData(&file);
-    return hash.result();
-}
+// A copy of a database on a small file system mounted read-only, so that even root cannot
+// write it or make a file beside it; unmounted again when it goes out of scope. Needs root.
+class ReadOnlyCopy {
+public:
+    explicit ReadOnlyCopy(const QString& source)
+        : m_mount(m_dir.path(), 8 << 20)
+    {
+        if (!m_mount.mounted()) {
+            m_error = m_mount.error();
+            return;
+        }
+        const QByteArray where = QFile::encodeName(m_dir.path());
+        if (!QFile::copy(source, path()))
+            m_error = u"cannot copy the database"_s;
+        else if (::mount(nullptr, where.constData(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) != 0)
+            m_error = u"cannot mount it read-only"_s;
+    }
+    bool ok() const { return m_error.isEmpty(); }
+    const QString& error() const { return m_error; }
+    QString folder() const { return m_dir.path(); }
+    QString path() const { return m_dir.filePath(u"Vardometer.db"_s); }
+
+private:
+    QTemporaryDir m_dir;
+    TmpfsMount m_mount;
+    QString m_error;
+};
 
 QStringList entries(const QString& folder)
 {
@@ -132,15 +134,15 @@ private Q_SLOTS:
         } else {
             db.exec(u"DROP TABLE Alerts"_s);
         }
-        const QByteArray before = digest(db.path());
+        const QByteArray before = fileDigest(db.path());
         const QStringList beside = entries(db.dir());
 
-        const CliResult r = runCli(arguments, db.path(), db.dir());
+        const CliResult r = runOn(arguments, db.path(), db.dir());
 
         QCOMPARE(r.status, 2);
         QVERIFY2(r.err.contains(u"Cannot open the database %1: "_s.arg(db.path()) + reason),
                  qPrintable(r.err));
-        QCOMPARE(digest(db.path()), before);
+        QCOMPARE(fileDigest(db.path()), before);
         QCOMPARE(entries(db.dir()), beside);
     }
 
@@ -151,37 +153,32 @@ private Q_SLOTS:
         TestDatabase source({{u"Web"_s, u"/"_s, {}}});
         addDailyHistory(source.path(), u"Web"_s, QDate(2007, 1, 1), 60,
                         [](int d) { return 1000.0 * (d + 1); });
-        QTemporaryDir mountPoint;
+        const ReadOnlyCopy copy(source.path());
+        QVERIFY2(copy.ok(), qPrintable(copy.error()));
+        const QString path = copy.path();
         QTemporaryDir outputs;
-        const TmpfsMount mount(mountPoint.path(), 8 << 20);
-        QVERIFY2(mount.mounted(), qPrintable(mount.error()));
-        const QString path = mountPoint.filePath(u"Vardometer.db"_s);
-        QVERIFY(QFile::copy(source.path(), path));
-        const QByteArray where = QFile::encodeName(mountPoint.path());
-        QVERIFY(::mount(nullptr, where.constData(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0);
-        const QByteArray before = digest(path);
+        const QByteArray before = fileDigest(path);
 
-        const CliResult text = runCli({u"forecast"_s, u"{db}"_s}, path, outputs.path());
+        const CliResult text = runOn({u"forecast"_s, u"{db}"_s}, path, outputs.path());
         QCOMPARE(text.status, 0);
         QVERIFY2(text.out.startsWith(u"Web  filling"_s), qPrintable(text.out + text.err));
-        const CliResult json =
-            runCli({u"forecast"_s, u"--json"_s, u"{db}"_s}, path, outputs.path());
+        const CliResult json = runOn({u"forecast"_s, u"--json"_s, u"{db}"_s}, path, outputs.path());
         QCOMPARE(json.status, 0);
         for (const char* layout : {"summary", "history", "systems"}) {
             const QString out = QString::fromLatin1(layout) + u".xlsx"_s;
             const CliResult exported =
-                runCli({u"export"_s, QString::fromLatin1(layout), u"--output"_s, out, u"{db}"_s},
-                       path, outputs.path());
+                runOn({u"export"_s, QString::fromLatin1(layout), u"--output"_s, out, u"{db}"_s},
+                      path, outputs.path());
             QCOMPARE(exported.status, 0);
             QVERIFY2(exported.err.isEmpty(), qPrintable(exported.err));
             QVERIFY(QFile::exists(QDir(outputs.path()).filePath(out)));
         }
         // A verb that writes says plainly why it cannot.
-        const CliResult check = runCli({u"check"_s, u"{db}"_s}, path, outputs.path());
+        const CliResult check = runOn({u"check"_s, u"{db}"_s}, path, outputs.path());
         QCOMPARE(check.status, 2);
         QVERIFY2(check.err.contains(u"the file cannot be written"_s), qPrintable(check.err));
-        QCOMPARE(digest(path), before);
-        QCOMPARE(entries(mountPoint.path()), QStringList{u"Vardometer.db"_s});
+        QCOMPARE(fileDigest(path), before);
+        QCOMPARE(entries(copy.folder()), QStringList{u"Vardometer.db"_s});
     }
 
     void anOlderFileIsBroughtUpToDateOnlyWhereItMayBeWritten()
@@ -190,7 +187,7 @@ private Q_SLOTS:
         {
             TestDatabase db({{u"Web"_s, u"/"_s, {}}});
             makeOlder(db);
-            const CliResult r = runCli({u"forecast"_s, u"{db}"_s}, db.path(), db.dir());
+            const CliResult r = runOn({u"forecast"_s, u"{db}"_s}, db.path(), db.dir());
             QCOMPARE(r.status, 0);
             QCOMPARE(db.scalar(u"PRAGMA user_version"_s).toInt(), 1);
             QCOMPARE(entries(db.dir()), QStringList{u"Vardometer.db"_s});
@@ -199,26 +196,22 @@ private Q_SLOTS:
             QSKIP("a read-only mount needs root");
         TestDatabase source({{u"Web"_s, u"/"_s, {}}});
         makeOlder(source);
-        QTemporaryDir mountPoint;
-        const TmpfsMount mount(mountPoint.path(), 8 << 20);
-        QVERIFY2(mount.mounted(), qPrintable(mount.error()));
-        const QString path = mountPoint.filePath(u"Vardometer.db"_s);
-        QVERIFY(QFile::copy(source.path(), path));
-        const QByteArray where = QFile::encodeName(mountPoint.path());
-        QVERIFY(::mount(nullptr, where.constData(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0);
-        const QByteArray before = digest(path);
+        const ReadOnlyCopy copy(source.path());
+        QVERIFY2(copy.ok(), qPrintable(copy.error()));
+        const QString path = copy.path();
+        const QByteArray before = fileDigest(path);
 
         for (const QStringList& arguments :
              {QStringList{u"forecast"_s, u"{db}"_s},
               QStringList{u"export"_s, u"systems"_s, u"--output"_s,
                           source.dir() + u"/systems.xlsx"_s, u"{db}"_s}}) {
-            const CliResult r = runCli(arguments, path, source.dir());
+            const CliResult r = runOn(arguments, path, source.dir());
             QCOMPARE(r.status, 2);
             QVERIFY2(r.err.contains(u"written by an older version of Vardometer (schema 0) and "
                                     u"must be opened once by a program that may write it"_s),
                      qPrintable(r.err));
         }
-        QCOMPARE(digest(path), before);
+        QCOMPARE(fileDigest(path), before);
     }
 
     void outputThatCannotBeWrittenFailsTheVerb_data()
@@ -237,7 +230,7 @@ private Q_SLOTS:
         // only when its threshold says so: a threshold no disk reaches makes it print one.
         db.exec(u"UPDATE Systems SET Alert1MB = 999999999999"_s);
 
-        const CliResult r = runCli(arguments, db.path(), db.dir(), u"/dev/full"_s);
+        const CliResult r = runOn(arguments, db.path(), db.dir(), u"/dev/full"_s);
 
         QCOMPARE(r.status, 2);
         QVERIFY2(r.err.contains(u"Could not write the output: No space left on device"_s),

@@ -1,9 +1,9 @@
 #include "data/DM2.h"
 #include "data/Errors.h"
+#include "support/FileDigest.h"
 #include "support/RaisedMessage.h"
 #include "support/TestDatabase.h"
 
-#include <QCryptographicHash>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -17,17 +17,6 @@
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
-
-// The file's bytes, summarised; empty when there is no file.
-QByteArray digest(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    hash.addData(&file);
-    return hash.result();
-}
 
 int run(const QString& program, const QStringList& arguments)
 {
@@ -138,7 +127,7 @@ void TestOpenErrors::missingDeclaredColumn()
 
     TestDatabase db({{u"A"_s, u"/a"_s, {}}});
     db.exec(u"ALTER TABLE Systems DROP COLUMN \"%1\""_s.arg(column));
-    const QByteArray before = digest(db.path());
+    const QByteArray before = fileDigest(db.path());
 
     {
         TDMVardometer dm(db.path());
@@ -147,7 +136,7 @@ void TestOpenErrors::missingDeclaredColumn()
         QCOMPARE(raisedMessage([&] { dm.SetAllDatasetsActive(true); }), message);
         QVERIFY(!dm.ATblSystems.isActive());
     }
-    QCOMPARE(digest(db.path()), before);
+    QCOMPARE(fileDigest(db.path()), before);
 }
 
 void TestOpenErrors::badFile_data()
@@ -206,7 +195,7 @@ void TestOpenErrors::badFile()
         QVERIFY2(holder.lock(path), "the helper did not lock the file");
     }
 
-    const QByteArray before = digest(path);
+    const QByteArray before = fileDigest(path);
     const Raised raised = constructDataModule(path);
     QVERIFY2(!raised.message.isEmpty(), "opening the file raised no error");
     QVERIFY(raised.programError);
@@ -215,7 +204,7 @@ void TestOpenErrors::badFile()
         QVERIFY2(raised.message.contains(mention),
                  qPrintable(u"\"%1\" does not mention \"%2\""_s.arg(raised.message, mention)));
     }
-    QCOMPARE(digest(path), before);
+    QCOMPARE(fileDigest(path), before);
     if (problem == u"missing file") {
         QVERIFY(!QFile::exists(path));
         QVERIFY(!QFile::exists(path + u"-wal"_s));

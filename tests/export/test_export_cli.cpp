@@ -1,5 +1,6 @@
 #include "WorkbookReader.h"
 
+#include "support/CliProcess.h"
 #include "support/TestDatabase.h"
 
 #include <QDir>
@@ -13,26 +14,6 @@
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
-
-struct CliResult {
-    int status = -1;
-    QString out;
-    QString err;
-};
-
-CliResult runCli(const QStringList& arguments, const QString& workingDirectory)
-{
-    QProcess cli;
-    cli.setWorkingDirectory(workingDirectory);
-    cli.start(QStringLiteral(VARDOMETER_CLI), arguments);
-    CliResult r;
-    if (!cli.waitForFinished(60'000) || cli.exitStatus() != QProcess::NormalExit)
-        return r;
-    r.status = cli.exitCode();
-    r.out = QString::fromLocal8Bit(cli.readAllStandardOutput());
-    r.err = QString::fromLocal8Bit(cli.readAllStandardError());
-    return r;
-}
 
 QByteArray contentOf(const QString& file)
 {
