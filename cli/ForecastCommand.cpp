@@ -76,7 +76,20 @@ QByteArray asJson(const QList<ForecastBook::Entry>& entries)
         o.insert(u"days_left"_s, filling ? QJsonValue(f.daysLeft) : QJsonValue(QJsonValue::Null));
         array.append(o);
     }
-    return QJsonDocument(array).toJson(QJsonDocument::Indented);
+    // JSON leaves DEL, the C1 controls and the Unicode line separators as they are, and a
+    // terminal acts on some of them; written as escapes they read the same to any parser.
+    // Only strings can hold them, so every one found is inside a string.
+    const QString text = QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Indented));
+    QString escaped;
+    escaped.reserve(text.size());
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if ((u >= 0x7f && u < 0xa0) || u == 0x2028 || u == 0x2029)
+            escaped += u"\\u"_s + QString::number(u, 16).rightJustified(4, u'0');
+        else
+            escaped += c;
+    }
+    return escaped.toUtf8();
 }
 
 // One line a system: name, state, and for a filling disk its full date and range.

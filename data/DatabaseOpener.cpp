@@ -14,9 +14,13 @@ namespace {
 
 // A file without one of the program's tables (an empty file, another program's database)
 // is not ours: refused before anything reads or writes it.
-void requireOwnTables(DbConnection& db)
+void requireOwnTables(DbConnection& db, int version)
 {
-    for (const TableDef& table : Schema::requiredTables()) {
+    QList<TableDef> tables = Schema::requiredTables();
+    // Brought by the first upgrade, so a file that says it had it must hold it.
+    if (version >= 1)
+        tables << Schema::credentials();
+    for (const TableDef& table : std::as_const(tables)) {
         QSqlQuery found = db.exec(u"SELECT 1 FROM sqlite_master WHERE type IN ('table', 'view') "
                                   u"AND name = ? COLLATE NOCASE"_s,
                                   {table.name});
@@ -54,8 +58,9 @@ void open(DbConnection& db, DatabaseAccess access)
     db.open();
     try {
         SchemaVersion::refuseNewer(db);
-        requireOwnTables(db);
-        if (SchemaVersion::of(db) < SchemaVersion::Current) {
+        const int version = SchemaVersion::of(db);
+        requireOwnTables(db, version);
+        if (version < SchemaVersion::Current) {
             if (access == DatabaseAccess::ReadWrite) {
                 SchemaVersion::upgrade(db);
             } else {
@@ -66,7 +71,7 @@ void open(DbConnection& db, DatabaseAccess access)
             }
         }
     } catch (...) {
-        db.close();
+        db.closeLeavingFileAsItIs();
         throw;
     }
 }

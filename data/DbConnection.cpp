@@ -89,6 +89,7 @@ void DbConnection::open()
     // forbidden below: only a connection that may write removes the side files on closing.
     const bool sqliteReadOnly = m_readOnly && !canBeWritten(m_fileName);
 
+    m_logExistedAtOpen = QFileInfo::exists(m_fileName + u"-wal"_s);
     QSqlDatabase db = QSqlDatabase::contains(m_connectionName)
                           ? QSqlDatabase::database(m_connectionName, false)
                           : QSqlDatabase::addDatabase(u"QSQLITE"_s, m_connectionName);
@@ -133,6 +134,16 @@ bool DbConnection::canBeWritten(const QString& fileName)
 {
     const QFileInfo info(fileName);
     return info.isWritable() && QFileInfo(info.absolutePath()).isWritable();
+}
+
+void DbConnection::closeLeavingFileAsItIs()
+{
+    // A log this connection made holds nothing, and closing removes it as usual; one that
+    // was there before may hold another program's rows, which must stay where they are.
+    if (isConnected() && m_logExistedAtOpen)
+        if (sqlite3* handle = sqliteHandle(database()))
+            sqlite3_db_config(handle, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+    close();
 }
 
 void DbConnection::close()

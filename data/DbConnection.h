@@ -37,6 +37,9 @@ public:
 
     void open();
     void close();
+    // Closes without moving what the write-ahead log holds into the file, which closing
+    // otherwise does: a file refused must be left byte for byte as it was found.
+    void closeLeavingFileAsItIs();
     bool isConnected() const;
     QSqlDatabase database() const;
 
@@ -76,6 +79,7 @@ private:
     int m_openBusyTimeoutMs = 2000;
     int m_transactionDepth = 0;
     bool m_readOnly = false;
+    bool m_logExistedAtOpen = false;
     // SQLite's own prepared statements: QSqlQuery spends more on binding than SQLite on
     // the write itself. Finalised when the connection closes.
     QHash<QString, struct sqlite3_stmt*> m_writeStatements;

@@ -56,6 +56,13 @@ void stamp(DbConnection& db, int version)
 
 } // namespace
 
+bool isNewer(int version)
+{
+    // The stamp is stored signed; a negative one, read as the unsigned number it also is,
+    // lies above every version a program has written.
+    return version > Current || version < 0;
+}
+
 int of(DbConnection& db)
 {
     QSqlQuery q = db.exec(u"PRAGMA user_version"_s);
@@ -67,14 +74,14 @@ int of(DbConnection& db)
 void refuseNewer(DbConnection& db)
 {
     const int found = of(db);
-    if (found > Current)
+    if (isNewer(found))
         refuseNewer(db, found);
 }
 
 void upgrade(DbConnection& db)
 {
     const int found = of(db);
-    if (found > Current)
+    if (isNewer(found))
         refuseNewer(db, found);
     if (found == Current)
         return;
@@ -83,7 +90,7 @@ void upgrade(DbConnection& db)
     db.beginTransaction();
     try {
         const int version = of(db);
-        if (version > Current)
+        if (isNewer(version))
             refuseNewer(db, version);
         for (int step = version + 1; step <= Current; ++step)
             applyStep(db, step);

@@ -13,6 +13,9 @@ inline constexpr int Current = 1;
 
 int of(DbConnection& db);
 
+// Whether a file of that version was written by a program newer than this one.
+bool isNewer(int version);
+
 // Throws DatabaseError when the file is newer than this program; changes nothing.
 void refuseNewer(DbConnection& db);
 

@@ -17,13 +17,15 @@ namespace {
 // A value that does not read as its column's kind (text in a number column, written by
 // hand or by another program) is written as the text it is: an export is where a user goes
 // to see what is stored, so it must not stop at the row they are looking for.
+// Returns false when that text had to be cut to fit its cell.
 template <typename Write>
-void writeConverted(XlsxSheetWriter& sheet, int row, int column, const QVariant& value, Write write)
+bool writeConverted(XlsxSheetWriter& sheet, int row, int column, const QVariant& value, Write write)
 {
     try {
         write();
+        return true;
     } catch (const ConversionError&) {
-        sheet.writeText(row, column, value.toString());
+        return sheet.writeText(row, column, value.toString());
     }
 }
 
@@ -39,17 +41,14 @@ bool writeValue(XlsxSheetWriter& sheet, int row, int column, const Field& field)
     case FieldKind::Integer:
     case FieldKind::Double:
     case FieldKind::Currency:
-        writeConverted(sheet, row, column, value,
-                       [&] { sheet.writeNumber(row, column, Variant::toDouble(value)); });
-        return true;
+        return writeConverted(sheet, row, column, value,
+                              [&] { sheet.writeNumber(row, column, Variant::toDouble(value)); });
     case FieldKind::DateTime:
-        writeConverted(sheet, row, column, value,
-                       [&] { sheet.writeDate(row, column, Variant::toDouble(value)); });
-        return true;
+        return writeConverted(sheet, row, column, value,
+                              [&] { sheet.writeDate(row, column, Variant::toDouble(value)); });
     case FieldKind::Boolean:
-        writeConverted(sheet, row, column, value,
-                       [&] { sheet.writeBoolean(row, column, Variant::toBoolean(value)); });
-        return true;
+        return writeConverted(sheet, row, column, value,
+                              [&] { sheet.writeBoolean(row, column, Variant::toBoolean(value)); });
     }
     return true;
 }

@@ -68,26 +68,15 @@ void XlsxSheetWriter::writeHeader(int column, const QString& text)
 
 QString XlsxSheetWriter::cellText(const QString& text, bool* cut)
 {
-    QString cell;
-    cell.reserve(std::min(text.size(), MaxTextLength * 2));
-    qsizetype characters = 0;
-    bool shortened = false;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (characters == MaxTextLength) {
-            shortened = true;
-            break;
-        }
-        const QChar c = text[i];
-        if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
-            cell += c;
-            cell += text[++i];
-        } else {
-            cell += c.isNull() ? QChar(QChar::ReplacementCharacter) : c;
-        }
-        ++characters;
-    }
+    // Counted in UTF-16 code units, as spreadsheet programs count a cell's characters; a
+    // character written as a surrogate pair is kept whole or left out whole.
+    qsizetype length = std::min(text.size(), MaxTextLength);
+    if (length < text.size() && length > 0 && text[length - 1].isHighSurrogate())
+        --length;
+    QString cell = text.left(length);
+    cell.replace(QChar(0), QChar(QChar::ReplacementCharacter));
     if (cut)
-        *cut = shortened;
+        *cut = length < text.size();
     return cell;
 }
 

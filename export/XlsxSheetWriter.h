@@ -24,9 +24,9 @@ public:
     void setColumnWidth(int column, double width);
     void writeHeader(int column, const QString& text); // bold
 
-    // The most characters one cell holds.
+    // The most characters (UTF-16 code units) one cell holds.
     static constexpr qsizetype MaxTextLength = 32'767;
-    // Text as a cell can hold it: cut to MaxTextLength characters (never inside a character
+    // Text as a cell can hold it: cut to MaxTextLength code units (never inside a character
     // written as a surrogate pair), and a NUL, which the file format cannot carry, shown as
     // U+FFFD so that what follows it is kept. *cut tells whether the text was shortened.
     static QString cellText(const QString& text, bool* cut = nullptr);

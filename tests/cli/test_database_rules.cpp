@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -107,6 +108,11 @@ private Q_SLOTS:
             {"another program's database",
              u"it is not a Vardometer database (Table 'Systems' not found)"_s},
             {"a table missing", u"it is not a Vardometer database (Table 'Alerts' not found)"_s},
+            {"a negative schema", u"it was written by a newer version of Vardometer"_s},
+            {"the table its schema brought missing",
+             u"it is not a Vardometer database (Table 'Credentials' not found)"_s},
+            {"another program's database, still in its log",
+             u"it is not a Vardometer database (Table 'Systems' not found)"_s},
         };
         for (const auto& [file, reason] : files)
             for (const auto& [verb, arguments] : verbs())
@@ -131,9 +137,36 @@ private Q_SLOTS:
                          {db.path(), u"CREATE TABLE notes (body TEXT); INSERT INTO notes "
                                      u"VALUES ('mine');"_s});
             QVERIFY(sqlite.waitForFinished(30'000) && sqlite.exitCode() == 0);
+        } else if (file == u"a negative schema") {
+            db.exec(u"PRAGMA user_version = -1"_s);
+        } else if (file == u"the table its schema brought missing") {
+            db.exec(u"DROP TABLE Credentials"_s);
+        } else if (file == u"another program's database, still in its log") {
+            // Copied while the other program holds it open, its rows still in the log.
+            QVERIFY(QFile::remove(db.path()));
+            QProcess python;
+            python.start(u"/usr/bin/python3"_s,
+                         {u"-c"_s,
+                          u"import shutil, sqlite3, sys\n"
+                          u"c = sqlite3.connect(sys.argv[1] + '.other')\n"
+                          u"c.execute('PRAGMA journal_mode = WAL')\n"
+                          u"c.execute('PRAGMA wal_autocheckpoint = 0')\n"
+                          u"c.execute('CREATE TABLE notes (body TEXT)')\n"
+                          u"c.execute(\"INSERT INTO notes VALUES ('mine')\")\n"
+                          u"c.commit()\n"
+                          u"for side in ('', '-wal', '-shm'):\n"
+                          u"    shutil.copy(sys.argv[1] + '.other' + side, "
+                          u"sys.argv[1] + side)\n"_s,
+                          db.path()});
+            QVERIFY(python.waitForFinished(30'000) && python.exitCode() == 0);
+            // The other program's own files, as far as its closing left them.
+            for (const char* side : {"", "-wal", "-shm"})
+                QFile::remove(db.path() + u".other"_s + QLatin1String(side));
+            QVERIFY(QFileInfo(db.path() + u"-wal"_s).size() > 0);
         } else {
             db.exec(u"DROP TABLE Alerts"_s);
         }
+        const QByteArray log = fileDigest(db.path() + u"-wal"_s);
         const QByteArray before = fileDigest(db.path());
         const QStringList beside = entries(db.dir());
 
@@ -143,6 +176,7 @@ private Q_SLOTS:
         QVERIFY2(r.err.contains(u"Cannot open the database %1: "_s.arg(db.path()) + reason),
                  qPrintable(r.err));
         QCOMPARE(fileDigest(db.path()), before);
+        QCOMPARE(fileDigest(db.path() + u"-wal"_s), log);
         QCOMPARE(entries(db.dir()), beside);
     }
 

@@ -141,6 +141,15 @@ private Q_SLOTS:
         QVERIFY2(unknown.err.contains(u"Unknown system \"\\x1B]0;owned\\x07\""_s),
                  qPrintable(unknown.err));
         QVERIFY(!unknown.err.contains(QChar(0x1b)));
+
+        // JSON escapes what it must; DEL, C1 controls and line separators are escaped too.
+        const QString odd = u"del\x7f csi\u009b nel\u0085 ls\u2028"_s;
+        TestDatabase other{{{odd, u"/o"_s, {}}}};
+        const CommandOutcome json = run({u"--json"_s, other.path()});
+        QCOMPARE(json.status, 0);
+        QVERIFY2(json.out.contains(u"del\\u007f csi\\u009b nel\\u0085 ls\\u2028"_s),
+                 qPrintable(json.out));
+        QCOMPARE(parsed(json.out)[0].toObject()[u"system"_s].toString(), odd);
     }
 
     void failures_data()

@@ -173,7 +173,8 @@ private Q_SLOTS:
         db->exec(u"INSERT INTO Systems (System, Address) VALUES (?, '/l'), (?, '/n')"_s,
                  {longName, withNul});
         db->exec(u"INSERT INTO FreeSpaceHistory (System, Date, Time, FreeMB) "
-                 u"VALUES ('Beta', 39141, 0.5, 'lots')"_s);
+                 u"VALUES ('Beta', 39141, 0.5, 'lots'), ('Beta', 39142, 0.5, ?)"_s,
+                 {QString(40'000, u'X')});
 
         const CliResult summary =
             runCli({u"export"_s, u"summary"_s, u"--output"_s, u"s.xlsx"_s}, db->dir());
@@ -195,14 +196,16 @@ private Q_SLOTS:
             {u"export"_s, u"history"_s, u"--system"_s, u"Beta"_s, u"--output"_s, u"h.xlsx"_s},
             db->dir());
         QCOMPARE(history.status, 0);
-        QCOMPARE(history.err, QString());
+        QCOMPARE(history.err, u"The Free MB of system 'Beta' (row 4) was cut to the 32767 "
+                              u"characters a cell holds\n"_s);
         ReadWorkbook rows(db->dir() + u"/h.xlsx"_s);
         QVERIFY2(rows.ok(), qPrintable(rows.error()));
-        QCOMPARE(rows.rowCount(), 3);
+        QCOMPARE(rows.rowCount(), 4);
         const int freeColumn = static_cast<int>(rows.headers().indexOf(u"Free MB"_s));
         QVERIFY2(freeColumn >= 0, qPrintable(rows.headers().join(u", "_s)));
         QCOMPARE(rows.value(1, freeColumn).toDouble(), 1.0);
         QCOMPARE(rows.value(2, freeColumn).toString(), u"lots"_s);
+        QCOMPARE(rows.value(3, freeColumn).toString(), QString(32'767, u'X'));
     }
 
     void errorsReachTheTerminalEscaped()

@@ -6,6 +6,7 @@
 #include "export/SheetExport.h"
 #include "export/WorkbookFile.h"
 #include "export/WorkbookLayouts.h"
+#include "export/XlsxSheetWriter.h"
 #include "support/TestDatabase.h"
 
 #include <QDir>
@@ -244,6 +245,34 @@ private Q_SLOTS:
         QCOMPARE(book.rowCount(), 1);
         QCOMPARE(book.headers().size(), l.columns.size());
         QVERIFY(book.bold(0, 0));
+    }
+
+    void textIsMadeToFitACell_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("cell");
+        QTest::addColumn<bool>("cut");
+        const qsizetype max = XlsxSheetWriter::MaxTextLength;
+        const QString emoji = u"\U0001F600"_s; // two UTF-16 code units
+        QTest::newRow("short text as it is") << u"FS1"_s << u"FS1"_s << false;
+        QTest::newRow("as long as a cell holds")
+            << QString(max, u'a') << QString(max, u'a') << false;
+        QTest::newRow("one too long") << QString(max + 1, u'a') << QString(max, u'a') << true;
+        QTest::newRow("a pair never split at the end")
+            << QString(max - 1, u'a') + emoji << QString(max - 1, u'a') << true;
+        QTest::newRow("pairs count as two")
+            << emoji.repeated(max) << emoji.repeated(max / 2) << true;
+        QTest::newRow("a NUL shown, what follows kept")
+            << u"a"_s + QChar(0) + u"b"_s << u"a\uFFFDb"_s << false;
+    }
+    void textIsMadeToFitACell()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, cell);
+        QFETCH(bool, cut);
+        bool wasCut = !cut;
+        QCOMPARE(XlsxSheetWriter::cellText(text, &wasCut), cell);
+        QCOMPARE(wasCut, cut);
     }
 
     void savingNeverReplacesAFile()
