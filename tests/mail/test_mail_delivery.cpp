@@ -51,6 +51,7 @@ struct MailFixture {
     RecordingHost host;
     ScriptedProbe probe;
     FixedClock clock{RunMoment};
+    std::unique_ptr<SmtpTransport> mail = createSmtpTransport();
     std::unique_ptr<dvDirectories> engine;
 
     explicit MailFixture(const QStringList& unreachableSystems = {u"FS1"_s, u"FS2"_s})
@@ -81,7 +82,8 @@ struct MailFixture {
     {
         dm = std::make_unique<TDMVardometer>(db.path());
         dm->SetAllDatasetsActive(true);
-        engine = std::make_unique<dvDirectories>(*dm, host, probe, useClock ? *useClock : clock);
+        engine =
+            std::make_unique<dvDirectories>(*dm, host, probe, useClock ? *useClock : clock, *mail);
         return *engine;
     }
     QStringList mailErrors() const { return host.calls.filter(u"message Mail Error: "_s); }
@@ -478,9 +480,8 @@ private Q_SLOTS:
         QFETCH(int, port);
         QFETCH(QString, username);
         QList<SmtpDelivery> deliveries;
-        SmtpTransportOverride fake(
-            [&deliveries] { return std::make_unique<RecordingTransport>(deliveries); });
         MailFixture f;
+        f.mail = std::make_unique<RecordingTransport>(deliveries);
         f.setOptions({{u"EMailHost"_s, emailHost},
                       {u"EMailAuth"_s, auth},
                       {u"EMailUsername"_s, u"ops"_s},

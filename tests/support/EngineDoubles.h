@@ -3,6 +3,7 @@
 #include "engine/Clock.h"
 #include "engine/EngineHost.h"
 #include "platform/DiskSpaceProbe.h"
+#include "platform/SmtpTransport.h"
 
 #include <QHash>
 #include <QSet>

@@ -54,13 +54,14 @@ struct PopupFixture {
     TDMVardometer dm{db.path()};
     ScriptedProbe probe;
     SteppingClock clock;
+    const std::unique_ptr<SmtpTransport> mail = createSmtpTransport();
     std::unique_ptr<TMainForm> form;
     dvDirectories* engine = nullptr;
 
     explicit PopupFixture(bool popupAlerts = true)
     {
         db.exec(u"UPDATE Options SET PopupAlerts = ?"_s, {popupAlerts ? 1 : 0});
-        form = std::make_unique<TMainForm>(dm, QStringList{}, probe, clock);
+        form = std::make_unique<TMainForm>(dm, QStringList{}, probe, clock, *mail);
         engine = form->Directories();
     }
     QList<TMsBox*> windows() const { return form->findChildren<TMsBox*>(u"MsBox"_s); }
@@ -352,7 +353,8 @@ private Q_SLOTS:
         FailingHost host;
         ScriptedProbe probe;
         SteppingClock clock;
-        dvDirectories engine(dm, host, probe, clock);
+        const std::unique_ptr<SmtpTransport> mail = createSmtpTransport();
+        dvDirectories engine(dm, host, probe, clock, *mail);
         setRunLines(engine, {u"FS1 : System Not Found"_s});
         QVERIFY_THROWS_EXCEPTION(std::runtime_error, engine.ShowPopupAlerts());
         QCOMPARE(engine.PopupState, 0);
