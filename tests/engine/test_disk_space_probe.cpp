@@ -59,7 +59,7 @@ bool isDirectoryByPlainStat(const QString& path)
     return ::stat(QFile::encodeName(path).constData(), &status) == 0 && S_ISDIR(status.st_mode);
 }
 
-// Answers every query with a fixed result and notes who was asked.
+// Answers every address with a fixed result and notes who was asked.
 class ScriptedProbe : public DiskSpaceProbe {
 public:
     ScriptedProbe(QStringList* asked, QString name, std::optional<DiskSpace> answer)
@@ -68,10 +68,12 @@ public:
         , m_answer(answer)
     {
     }
-    std::optional<DiskSpace> query(const QString&) override
+    Measurement prepare(const QString&, std::chrono::milliseconds) override
     {
         m_asked->append(m_name);
-        return m_answer;
+        return [answer = m_answer] {
+            return answer ? ProbeOutcome::measured(*answer) : ProbeOutcome::failed(u"not found"_s);
+        };
     }
 
 private:
@@ -162,12 +164,12 @@ void TestDiskSpaceProbe::tmpfsFigures()
     const qint64 expectedFree = TmpfsBytes - pagesUsed * page;
 
     LocalDiskSpaceProbe local;
-    const std::optional<DiskSpace> space = local.query(address);
+    const std::optional<DiskSpace> space = local.measure(address).space;
     QVERIFY(space);
     QCOMPARE(space->totalBytes, TmpfsBytes);
     QCOMPARE(space->freeBytesAvailable, expectedFree);
 
-    const std::optional<DiskSpace> viaDefault = createDiskSpaceProbe()->query(address);
+    const std::optional<DiskSpace> viaDefault = createDiskSpaceProbe()->measure(address).space;
     QVERIFY(viaDefault);
     QCOMPARE(viaDefault->totalBytes, TmpfsBytes);
     QCOMPARE(viaDefault->freeBytesAvailable, expectedFree);
@@ -198,8 +200,8 @@ void TestDiskSpaceProbe::failures()
 
     if (existsAsPlainPath)
         QVERIFY(isDirectoryByPlainStat(address));
-    QVERIFY(!LocalDiskSpaceProbe().query(address));
-    QVERIFY(!createDiskSpaceProbe()->query(address));
+    QVERIFY(!LocalDiskSpaceProbe().measure(address).space);
+    QVERIFY(!createDiskSpaceProbe()->measure(address).space);
 }
 
 void TestDiskSpaceProbe::failureReasons_data()
@@ -232,7 +234,7 @@ void TestDiskSpaceProbe::failureReasons()
 void TestDiskSpaceProbe::routing_data()
 {
     QTest::addColumn<QString>("address");
-    QTest::addColumn<QString>("askedProbe"); // empty: nobody is asked and the query fails
+    QTest::addColumn<QString>("askedProbe"); // empty: nobody is asked and the measurement fails
 
     QTest::newRow("absolute path goes to the local probe") << u"/srv/data"_s << u"local"_s;
     QTest::newRow("relative path goes to the local probe") << u"data/share"_s << u"local"_s;
@@ -260,7 +262,7 @@ void TestDiskSpaceProbe::routing()
     probe.setProbe(DiskAddressKind::Sftp,
                    std::make_unique<ScriptedProbe>(&asked, u"sftp"_s, answer));
 
-    const std::optional<DiskSpace> space = probe.query(address);
+    const std::optional<DiskSpace> space = probe.measure(address).space;
     if (askedProbe.isEmpty()) {
         QVERIFY(asked.isEmpty());
         QVERIFY(!space);
@@ -279,7 +281,7 @@ void TestDiskSpaceProbe::zeroTotalFromAnyProbeFails()
     probe.setProbe(DiskAddressKind::Smb,
                    std::make_unique<ScriptedProbe>(&asked, u"smb"_s, DiskSpace{0, 0}));
 
-    QVERIFY(!probe.query(u"smb://server/empty"_s));
+    QVERIFY(!probe.measure(u"smb://server/empty"_s).space);
     QCOMPARE(asked, QStringList{u"smb"_s});
 }
 

@@ -36,31 +36,31 @@ public:
     {
         answers.insert(address, DiskSpace{freeBytes, totalBytes});
     }
-    std::optional<DiskSpace> query(const QString& address) override
+    // The answer is looked up, and the address noted as asked, on the caller's thread, so
+    // the test reads both without a lock; the measurement holds copies of what it needs and
+    // nothing of the probe's, so a sweep may abandon it. A hanging address never answers
+    // within any time-out, like a share whose server has died.
+    Measurement prepare(const QString& address, std::chrono::milliseconds) override
     {
+        if (hanging.contains(address))
+            return [hangFor = hangFor] {
+                std::this_thread::sleep_for(hangFor);
+                return ProbeOutcome::failed(u"hung"_s);
+            };
         asked << address;
-        if (onAsk)
-            onAsk(address);
         const auto it = answers.constFind(address);
-        if (it == answers.constEnd())
-            return std::nullopt;
-        return *it;
-    }
-    // A hanging address never answers within any time-out, like a share whose server has
-    // died; its measurement holds nothing of the probe's, so a sweep may abandon it.
-    Measurement prepare(const QString& address, std::chrono::milliseconds timeout) override
-    {
-        if (!hanging.contains(address))
-            return DiskSpaceProbe::prepare(address, timeout);
-        return [hangFor = hangFor] {
-            std::this_thread::sleep_for(hangFor);
-            return ProbeOutcome::failed(u"hung"_s);
+        const std::optional<DiskSpace> answer =
+            it == answers.constEnd() ? std::nullopt : std::optional<DiskSpace>(*it);
+        return [address, answer, onAsk = onAsk] {
+            if (onAsk)
+                onAsk(address);
+            return answer ? ProbeOutcome::measured(*answer) : ProbeOutcome::failed(u"not found"_s);
         };
     }
     QHash<QString, DiskSpace> answers;
     QStringList asked;
     QSet<QString> hanging;
-    std::function<void(const QString& address)> onAsk; // runs on the probe's thread
+    std::function<void(const QString& address)> onAsk; // runs on the measurement's thread
     std::chrono::milliseconds hangFor{30'000};
 };
 
