@@ -24,25 +24,6 @@ namespace {
 const QDateTime RunMoment(QDate(2007, 3, 11), QTime(9, 30));
 const QString Sender = u"alerts@vardometer.test"_s;
 
-// Moves on by a fixed step every time it is asked, as the calendar does while a delivery
-// works through its lines.
-class SteppingClock : public Clock {
-public:
-    SteppingClock(QDateTime start, qint64 stepMs)
-        : next(std::move(start))
-        , step(stepMs)
-    {
-    }
-    QDateTime now() const override
-    {
-        const QDateTime answer = next;
-        next = next.addMSecs(step);
-        return answer;
-    }
-    mutable QDateTime next;
-    qint64 step;
-};
-
 // A database whose systems are all unreachable, so a check raises one line for each, with
 // e-mail alerts pointed at the given server.
 struct MailFixture {

@@ -28,6 +28,25 @@ public:
     QDateTime current;
 };
 
+// Moves on by a fixed step every time it is asked, as the calendar does while a run or a
+// delivery works through its lines, so every stamp shows when it was taken.
+class SteppingClock : public Clock {
+public:
+    explicit SteppingClock(QDateTime start, qint64 stepMs = 1'000)
+        : next(std::move(start))
+        , step(stepMs)
+    {
+    }
+    QDateTime now() const override
+    {
+        const QDateTime answer = next;
+        next = next.addMSecs(step);
+        return answer;
+    }
+    mutable QDateTime next;
+    qint64 step;
+};
+
 // Answers from a table of addresses; any other address is unreachable. For the cases a real
 // volume cannot give: unreachable shares, exact byte counts, volumes of petabytes.
 class ScriptedProbe : public DiskSpaceProbe {

@@ -21,18 +21,8 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-// Each reading is one second after the one before, so every stamp shows when it was taken.
-class SteppingClock : public Clock {
-public:
-    QDateTime now() const override
-    {
-        const QDateTime t = next;
-        next = next.addSecs(step);
-        return t;
-    }
-    mutable QDateTime next{QDate(2007, 3, 11), QTime(14, 5, 9)};
-    int step = 1;
-};
+// The first reading of the fixtures' clocks; each one after it a second later.
+const QDateTime FirstReading(QDate(2007, 3, 11), QTime(14, 5, 9));
 
 QStringList memoLines(const TMsBox* box)
 {
@@ -53,7 +43,7 @@ struct PopupFixture {
                      {u"FS3"_s, u"/srv/fs3"_s, QString()}}};
     TDMVardometer dm{db.path()};
     ScriptedProbe probe;
-    SteppingClock clock;
+    SteppingClock clock{FirstReading};
     const std::unique_ptr<SmtpTransport> mail = createSmtpTransport();
     std::unique_ptr<TMainForm> form;
     dvDirectories* engine = nullptr;
@@ -352,7 +342,7 @@ private Q_SLOTS:
         dm.SetAllDatasetsActive(true);
         FailingHost host;
         ScriptedProbe probe;
-        SteppingClock clock;
+        SteppingClock clock(FirstReading);
         const std::unique_ptr<SmtpTransport> mail = createSmtpTransport();
         dvDirectories engine(dm, host, probe, clock, *mail);
         setRunLines(engine, {u"FS1 : System Not Found"_s});
