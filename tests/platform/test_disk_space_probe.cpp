@@ -2,15 +2,13 @@
 #include "platform/DispatchingDiskSpaceProbe.h"
 #include "platform/LocalDiskSpaceProbe.h"
 #include "platform/ProbeFailure.h"
+#include "support/ServerFixtures.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <cerrno>
-#include <cstring>
-#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -20,38 +18,6 @@ namespace {
 
 constexpr qint64 MiB = 1'048'576;
 constexpr qint64 TmpfsBytes = 64 * MiB;
-
-// A tmpfs of exactly TmpfsBytes mounted for the lifetime of the object, so its figures are
-// known in advance whatever the machine's disks hold.
-class TmpfsMount {
-public:
-    explicit TmpfsMount(const QString& mountPoint)
-        : m_path(QFile::encodeName(mountPoint))
-    {
-        // huge=never: with huge pages a small file could take 2 MiB, and the expected free
-        // space is worked out in ordinary pages.
-        if (::mount("tmpfs", m_path.constData(), "tmpfs", MS_NOSUID | MS_NODEV,
-                    "size=64m,huge=never") == 0)
-            m_mounted = true;
-        else
-            m_error = QString::fromLocal8Bit(std::strerror(errno));
-    }
-    ~TmpfsMount()
-    {
-        if (m_mounted && ::umount(m_path.constData()) != 0)
-            ::umount2(m_path.constData(), MNT_DETACH);
-    }
-    TmpfsMount(const TmpfsMount&) = delete;
-    TmpfsMount& operator=(const TmpfsMount&) = delete;
-
-    bool mounted() const { return m_mounted; }
-    QString error() const { return m_error; }
-
-private:
-    QByteArray m_path;
-    bool m_mounted = false;
-    QString m_error;
-};
 
 bool isDirectoryByPlainStat(const QString& path)
 {
@@ -143,7 +109,7 @@ void TestDiskSpaceProbe::tmpfsFigures()
 
     if (::geteuid() != 0)
         QSKIP("mounting a tmpfs of known size needs root");
-    const TmpfsMount tmpfs(m_dir.filePath(u"mnt"_s));
+    const TmpfsMount tmpfs(m_dir.filePath(u"mnt"_s), TmpfsBytes);
     if (!tmpfs.mounted())
         QSKIP(qPrintable(u"cannot mount a tmpfs here: "_s + tmpfs.error()));
 
