@@ -6,6 +6,7 @@
 
 class Clock;
 class DiskSpaceProbe;
+class SmtpTransport;
 class TDMVardometer;
 class TMainForm;
 
@@ -23,6 +24,7 @@ public:
 private:
     std::unique_ptr<Clock> m_clock;
     std::unique_ptr<DiskSpaceProbe> m_probe;
+    std::unique_ptr<SmtpTransport> m_mail;
     std::unique_ptr<TDMVardometer> m_dataModule;
     std::unique_ptr<TMainForm> m_mainForm;
 };

@@ -11,6 +11,7 @@
 #include "engine/Directories.h"
 #include "engine/EngineHost.h"
 #include "platform/DispatchingDiskSpaceProbe.h"
+#include "platform/SmtpTransport.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -39,7 +40,8 @@ int main(int argc, char** argv)
     SilentEngineHost host;
     SystemClock clock;
     const auto probe = createDiskSpaceProbe();
-    dvDirectories engine(dm, host, *probe, clock);
+    const auto mail = createSmtpTransport();
+    dvDirectories engine(dm, host, *probe, clock, *mail);
     engine.RefreshSystemTree();
 
     const double df = bestOf(rounds, [&] {

@@ -10,6 +10,7 @@
 #include "engine/EngineHost.h"
 #include "platform/DispatchingDiskSpaceProbe.h"
 #include "platform/LocalVolumes.h"
+#include "platform/SmtpTransport.h"
 
 #include <QDir>
 
@@ -52,7 +53,8 @@ void takeFirstSnapshot(const QString& fileName, FILE* err)
         SilentEngineHost host;
         SystemClock clock;
         const std::unique_ptr<DiskSpaceProbe> probe = createDiskSpaceProbe();
-        dvDirectories directories(dm, host, *probe, clock);
+        const std::unique_ptr<SmtpTransport> mail = createSmtpTransport();
+        dvDirectories directories(dm, host, *probe, clock, *mail);
         directories.RefreshSystemTree();
         directories.LoadSnapshot();
     } catch (const std::exception& e) {

@@ -10,6 +10,7 @@
 #include "engine/Directories.h"
 #include "engine/EngineHost.h"
 #include "platform/DispatchingDiskSpaceProbe.h"
+#include "platform/SmtpTransport.h"
 
 #include <QSqlQuery>
 
@@ -104,12 +105,13 @@ int runEngineCommand(RunKind kind, const QStringList& arguments, FILE* out, FILE
     }
     const QString file = parsed->file.isEmpty() ? TDMVardometer::defaultFileName() : parsed->file;
     PrintingEngineHost host(err);
+    const std::unique_ptr<SmtpTransport> mail = createSmtpTransport();
     std::unique_ptr<TDMVardometer> dm;
     std::unique_ptr<dvDirectories> directories;
     try {
         dm = std::make_unique<TDMVardometer>(file, nullptr, TDMVardometer::LoadFor::Runs);
         dm->OpenForRuns();
-        directories = std::make_unique<dvDirectories>(*dm, host, probe, clock);
+        directories = std::make_unique<dvDirectories>(*dm, host, probe, clock, *mail);
         directories->ProbeTimeout = parsed->timeout;
         warnAboutDuplicateNames(*dm, err);
         if (kind == RunKind::CheckSpace)

@@ -15,11 +15,12 @@ constexpr int InitialAlertListSize = 10'000;
 }
 
 dvDirectories::dvDirectories(TDMVardometer& dataModule, EngineHost& host, DiskSpaceProbe& probe,
-                             const Clock& clock)
+                             const Clock& clock, SmtpTransport& mail)
     : m_dm(dataModule)
     , m_host(host)
     , m_probe(probe)
     , m_clock(clock)
+    , m_mail(mail)
 {
     BusyGuard busy(m_host);
     ReadOptions();

@@ -14,6 +14,7 @@ class Clock;
 class DiskSpaceProbe;
 class EngineHost;
 class RunTransaction;
+class SmtpTransport;
 class TDMVardometer;
 
 // The space analysis engine: caches the options it needs, measures one system at a time,
@@ -23,8 +24,9 @@ class TDMVardometer;
 class dvDirectories {
 public:
     // Reads the Options row; throws (and creates nothing) when an option cannot be read.
+    // E-mail alerts go out through mail.
     dvDirectories(TDMVardometer& dataModule, EngineHost& host, DiskSpaceProbe& probe,
-                  const Clock& clock);
+                  const Clock& clock, SmtpTransport& mail);
 
     void ReadOptions();
     void SetPopupAlerts(bool on) { PopupAlerts = on; }
@@ -125,5 +127,6 @@ private:
     EngineHost& m_host;
     DiskSpaceProbe& m_probe;
     const Clock& m_clock;
+    SmtpTransport& m_mail;
     QHash<QString, ProbeOutcome> m_measured; // the current run's sweep
 };

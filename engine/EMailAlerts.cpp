@@ -77,20 +77,25 @@ void dvDirectories::SendEMailAlerts()
     if (content.to.isEmpty() && !undelivered.isEmpty()) {
         failure = u"No valid recipient address: "_s + MailMessage::undeliveredText(undelivered);
     } else {
+        // Why the message reached nobody; none when it went out, perhaps not to everyone.
+        std::optional<QString> notSent;
         try {
-            addRefused(createSmtpTransport()->send(delivery));
-            if (!undelivered.isEmpty())
-                failure = u"The message was not delivered to "_s +
-                          MailMessage::undeliveredText(undelivered);
+            addRefused(m_mail.send(delivery));
         } catch (const SmtpError& e) {
             addRefused(e.refused);
-            failure = QString::fromUtf8(e.what());
+            notSent = QString::fromUtf8(e.what());
         } catch (const std::exception& e) {
-            failure = QString::fromUtf8(e.what());
+            notSent = QString::fromUtf8(e.what());
         }
         // Whoever the message did not reach is named, whatever else went wrong.
-        if (failure && !undelivered.isEmpty() && !failure->startsWith(u"The message was not"_s))
-            *failure += u"; not delivered to "_s + MailMessage::undeliveredText(undelivered);
+        if (notSent && !undelivered.isEmpty())
+            failure =
+                *notSent + u"; not delivered to "_s + MailMessage::undeliveredText(undelivered);
+        else if (notSent)
+            failure = notSent;
+        else if (!undelivered.isEmpty())
+            failure =
+                u"The message was not delivered to "_s + MailMessage::undeliveredText(undelivered);
     }
     if (failure)
         m_host.showMessage(u"Mail Error: "_s + *failure);

@@ -238,7 +238,7 @@ public:
 
 } // namespace
 
-std::unique_ptr<SmtpTransport> createCurlSmtpTransport()
+std::unique_ptr<SmtpTransport> createSmtpTransport()
 {
     return std::make_unique<CurlSmtpTransport>();
 }

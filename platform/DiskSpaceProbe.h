@@ -7,8 +7,6 @@
 
 #include <chrono>
 #include <functional>
-#include <memory>
-#include <mutex>
 #include <optional>
 
 struct DiskSpace {
@@ -45,20 +43,15 @@ class DiskSpaceProbe {
 public:
     virtual ~DiskSpaceProbe() = default;
 
-    // Empty when the address cannot be parsed, reached or measured, access included; the
-    // reason does not matter to the caller, which reports the system as not found. A result
-    // always has a positive total: a volume claiming 0 bytes is a failure too, because no
-    // percentage or prediction can be made of it. Remote probes give up after
-    // DefaultProbeTimeout.
-    virtual std::optional<DiskSpace> query(const QString& address) = 0;
-
     // The measurement of one address, ready to run and bounded by the time-out where the kind of
     // address allows it (a local call blocked in the kernel cannot be bounded; the sweep
-    // abandons it instead). Called on the caller's thread; it may run on another.
+    // abandons it instead). Called on the caller's thread; it may run on another, at the same
+    // time as others this probe prepared, and after the probe is gone.
     //
-    // The default runs query() under a lock of this probe, so a probe that only answers
-    // query() is never asked twice at once; such a probe must outlive the measurements it prepared.
-    virtual Measurement prepare(const QString& address, std::chrono::milliseconds timeout);
+    // It fails when the address cannot be parsed, reached or measured, access included. Figures
+    // always have a positive total: a volume claiming 0 bytes is a failure too, because no
+    // percentage or prediction can be made of it.
+    virtual Measurement prepare(const QString& address, std::chrono::milliseconds timeout) = 0;
 
     // prepare() and run at once, on this thread.
     ProbeOutcome measure(const QString& address,
@@ -75,8 +68,4 @@ protected:
     DiskSpaceProbe() = default;
     DiskSpaceProbe(const DiskSpaceProbe&) = delete;
     DiskSpaceProbe& operator=(const DiskSpaceProbe&) = delete;
-
-private:
-    // Shared with the measurements of the default prepare(), which may outlive a sweep.
-    std::shared_ptr<std::mutex> m_queryLock = std::make_shared<std::mutex>();
 };

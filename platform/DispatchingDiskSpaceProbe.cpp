@@ -13,11 +13,6 @@ void DispatchingDiskSpaceProbe::setProbe(DiskAddressKind kind,
     m_probes[kind] = std::move(probe);
 }
 
-std::optional<DiskSpace> DispatchingDiskSpaceProbe::query(const QString& address)
-{
-    return measure(address).space;
-}
-
 Measurement DispatchingDiskSpaceProbe::prepare(const QString& address,
                                                std::chrono::milliseconds timeout)
 {

@@ -11,7 +11,6 @@
 class DispatchingDiskSpaceProbe : public DiskSpaceProbe {
 public:
     void setProbe(DiskAddressKind kind, std::unique_ptr<DiskSpaceProbe> probe);
-    std::optional<DiskSpace> query(const QString& address) override;
     Measurement prepare(const QString& address, std::chrono::milliseconds timeout) override;
     // Passed on to every registered probe, now and when one is registered later.
     void setShareCredentials(const QList<ShareCredential>& credentials) override;

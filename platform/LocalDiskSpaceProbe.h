@@ -15,6 +15,5 @@
 // and nothing bounds them: the time-out of prepare() is the sweep's to keep.
 class LocalDiskSpaceProbe : public DiskSpaceProbe {
 public:
-    std::optional<DiskSpace> query(const QString& address) override;
     Measurement prepare(const QString& address, std::chrono::milliseconds timeout) override;
 };

@@ -59,11 +59,6 @@ ProbeOutcome measureLocal(const QString& address)
 
 } // namespace
 
-std::optional<DiskSpace> LocalDiskSpaceProbe::query(const QString& address)
-{
-    return measureLocal(address).space;
-}
-
 Measurement LocalDiskSpaceProbe::prepare(const QString& address, std::chrono::milliseconds)
 {
     return [address] { return measureLocal(address); };

@@ -288,11 +288,6 @@ ProbeOutcome measureSftp(const SftpJob& job)
 
 } // namespace
 
-std::optional<DiskSpace> SftpDiskSpaceProbe::query(const QString& address)
-{
-    return measure(address).space;
-}
-
 Measurement SftpDiskSpaceProbe::prepare(const QString& address, std::chrono::milliseconds timeout)
 {
     QString whyNot;

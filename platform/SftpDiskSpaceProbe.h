@@ -15,6 +15,5 @@
 // own statvfs reports them.
 class SftpDiskSpaceProbe : public DiskSpaceProbe {
 public:
-    std::optional<DiskSpace> query(const QString& address) override;
     Measurement prepare(const QString& address, std::chrono::milliseconds timeout) override;
 };

@@ -44,11 +44,6 @@ QString SmbDiskSpaceProbe::defaultWorkerProgram()
     return {};
 }
 
-std::optional<DiskSpace> SmbDiskSpaceProbe::query(const QString& address)
-{
-    return measure(address).space;
-}
-
 void SmbDiskSpaceProbe::setShareCredentials(const QList<ShareCredential>& credentials)
 {
     m_credentials = credentials;

@@ -18,7 +18,6 @@ public:
     // build put it.
     explicit SmbDiskSpaceProbe(QString workerProgram = {});
 
-    std::optional<DiskSpace> query(const QString& address) override;
     Measurement prepare(const QString& address, std::chrono::milliseconds timeout) override;
     void setShareCredentials(const QList<ShareCredential>& credentials) override;
 

@@ -25,3 +25,14 @@ std::optional<SmbProbeRequest> decodeSmbProbeRequest(const QByteArray& data);
 // failure.
 QByteArray encodeProbeOutcome(const ProbeOutcome& outcome);
 ProbeOutcome decodeProbeOutcome(const QByteArray& data);
+
+// The worker server receives each measurement's socket over its control socket, one per
+// message (SCM_RIGHTS). False when the server did not take it; errno says why.
+bool sendSocket(int control, int socket);
+// The socket of the next message: -1 when the control socket has ended, -2 for a message
+// that carried none. The socket received is closed on exec.
+int receiveSocket(int control);
+
+// What a failed connection's errno means to a person, in the words of ProbeFailure.h; none
+// for an errno that means nothing particular about reaching the server.
+std::optional<QString> connectionFailureOf(int error);

@@ -137,23 +137,11 @@ bool logonRefused(SmbClient& client, const QString& shareUrl)
 
 QString connectionFailure(int error, const QString& server)
 {
-    switch (error) {
-    case ETIMEDOUT:
-        return ProbeFailure::TimedOut;
-    case ECONNREFUSED:
-        return ProbeFailure::ConnectionRefused;
-    case EHOSTUNREACH:
-    case ENETUNREACH:
-    case EHOSTDOWN:
-        return ProbeFailure::HostUnreachable;
-    case EINVAL:
-        // What libsmbclient says of a name it cannot resolve, among other things.
-        if (!hostResolves(server))
-            return ProbeFailure::HostNotFound;
-        break;
-    default:
-        break;
-    }
+    if (const std::optional<QString> failure = connectionFailureOf(error))
+        return *failure;
+    // What libsmbclient says of a name it cannot resolve, among other things.
+    if (error == EINVAL && !hostResolves(server))
+        return ProbeFailure::HostNotFound;
     return u"SMB error: "_s + QString::fromLocal8Bit(std::strerror(error));
 }
 
@@ -259,31 +247,6 @@ void writeAll(int fd, const QByteArray& data)
     ::alarm(static_cast<unsigned>(request->timeoutMs / 1000 + 2));
     writeAll(socket, encodeProbeOutcome(measure(*request)));
     ::_exit(0);
-}
-
-// Receives one socket from the control channel: -1 at its end, -2 for a message without one.
-int receiveSocket(int control)
-{
-    char byte = 0;
-    iovec data{&byte, 1};
-    alignas(cmsghdr) char space[CMSG_SPACE(sizeof(int))] = {};
-    msghdr message{};
-    message.msg_iov = &data;
-    message.msg_iovlen = 1;
-    message.msg_control = space;
-    message.msg_controllen = sizeof space;
-    ssize_t n;
-    do
-        n = ::recvmsg(control, &message, MSG_CMSG_CLOEXEC);
-    while (n < 0 && errno == EINTR);
-    if (n <= 0)
-        return -1;
-    const cmsghdr* header = CMSG_FIRSTHDR(&message);
-    if (!header || header->cmsg_level != SOL_SOCKET || header->cmsg_type != SCM_RIGHTS)
-        return -2;
-    int fd = -1;
-    std::memcpy(&fd, CMSG_DATA(header), sizeof(int));
-    return fd;
 }
 
 int serve()

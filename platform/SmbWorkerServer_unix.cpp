@@ -1,5 +1,7 @@
 #include "platform/SmbWorkerServer.h"
 
+#include "platform/SmbProbeProtocol.h"
+
 #include <QFile>
 
 #include <algorithm>
@@ -54,28 +56,6 @@ public:
 private:
     int m_fd;
 };
-
-bool sendDescriptor(int control, int fd)
-{
-    char byte = 'r';
-    iovec data{&byte, 1};
-    alignas(cmsghdr) char space[CMSG_SPACE(sizeof(int))] = {};
-    msghdr message{};
-    message.msg_iov = &data;
-    message.msg_iovlen = 1;
-    message.msg_control = space;
-    message.msg_controllen = sizeof space;
-    cmsghdr* header = CMSG_FIRSTHDR(&message);
-    header->cmsg_level = SOL_SOCKET;
-    header->cmsg_type = SCM_RIGHTS;
-    header->cmsg_len = CMSG_LEN(sizeof(int));
-    std::memcpy(CMSG_DATA(header), &fd, sizeof(int));
-    ssize_t sent;
-    do
-        sent = ::sendmsg(control, &message, MSG_NOSIGNAL);
-    while (sent < 0 && errno == EINTR);
-    return sent == 1;
-}
 
 // Reads until the peer closes or the deadline passes; false at the deadline. With
 // untilNewline, stops after the first line (which stays in *data).
@@ -194,7 +174,7 @@ int SmbWorkerServer::connectChild(QString* error)
         }
         if (m_control < 0 && !startServer(error))
             break;
-        if (sendDescriptor(m_control, pair[1]))
+        if (sendSocket(m_control, pair[1]))
             return pair[0];
         *error = errorText(errno);
         stopServer();

@@ -5,7 +5,6 @@
 #include <QStringList>
 
 #include <chrono>
-#include <functional>
 #include <memory>
 #include <stdexcept>
 
@@ -55,19 +54,6 @@ public:
     virtual QList<RefusedRecipient> send(const SmtpDelivery& delivery) = 0;
 };
 
-// The build's transport (libcurl's SMTP client).
+// The build's transport (libcurl's SMTP client). Whoever builds the engine hands it one of
+// these; tests hand it one of their own for failures no real server gives.
 std::unique_ptr<SmtpTransport> createSmtpTransport();
-
-// Replaces what createSmtpTransport returns until the returned guard goes; for tests that
-// need a failure no real server gives.
-class SmtpTransportOverride {
-public:
-    using Factory = std::function<std::unique_ptr<SmtpTransport>()>;
-    explicit SmtpTransportOverride(Factory factory);
-    ~SmtpTransportOverride();
-    SmtpTransportOverride(const SmtpTransportOverride&) = delete;
-    SmtpTransportOverride& operator=(const SmtpTransportOverride&) = delete;
-
-private:
-    Factory m_previous;
-};

@@ -1,6 +1,7 @@
 #include "platform/TcpConnection.h"
 
 #include "platform/ProbeFailure.h"
+#include "platform/SmbProbeProtocol.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -17,18 +18,7 @@ namespace {
 
 QString failureOf(int error)
 {
-    switch (error) {
-    case ECONNREFUSED:
-        return ProbeFailure::ConnectionRefused;
-    case EHOSTUNREACH:
-    case ENETUNREACH:
-    case EHOSTDOWN:
-        return ProbeFailure::HostUnreachable;
-    case ETIMEDOUT:
-        return ProbeFailure::TimedOut;
-    default:
-        return QString::fromLocal8Bit(std::strerror(error));
-    }
+    return connectionFailureOf(error).value_or(QString::fromLocal8Bit(std::strerror(error)));
 }
 
 int millisecondsUntil(std::chrono::steady_clock::time_point deadline)

@@ -31,12 +31,13 @@
 using namespace Qt::Literals::StringLiterals;
 
 TMainForm::TMainForm(TDMVardometer& dataModule, const QStringList& arguments, DiskSpaceProbe& probe,
-                     const Clock& clock, QWidget* parent)
+                     const Clock& clock, SmtpTransport& mail, QWidget* parent)
     : QMainWindow(parent)
     , m_dm(dataModule)
     , m_arguments(arguments)
     , m_probe(probe)
     , m_clock(clock)
+    , m_mail(mail)
 {
     setObjectName(u"MainForm"_s);
     setWindowTitle(u"Vardometer"_s);
@@ -277,7 +278,7 @@ void TMainForm::FormCreate()
         move(50, 50);
         m_dm.ADOVardometer.open();
         m_dm.SetAllDatasetsActive(true);
-        m_directories = std::make_unique<dvDirectories>(m_dm, *this, m_probe, m_clock);
+        m_directories = std::make_unique<dvDirectories>(m_dm, *this, m_probe, m_clock, m_mail);
         m_directories->RefreshSystemTree();
         createChartViews();
         ArmTimerCheck();

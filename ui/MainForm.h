@@ -17,6 +17,7 @@ class Clock;
 class DBNavigator;
 class DataGrid;
 class DiskSpaceProbe;
+class SmtpTransport;
 class QBarSet;
 class QButtonGroup;
 class QComboBox;
@@ -49,10 +50,11 @@ class dvDirectories;
 class TMainForm : public QMainWindow, public EngineHost {
     Q_OBJECT
 public:
-    // arguments: the command line without the program name. The probe measures addresses
-    // and the clock tells the engine the time; both outlive the window.
+    // arguments: the command line without the program name. The probe measures addresses,
+    // the clock tells the engine the time and mail carries its e-mail alerts; all three
+    // outlive the window.
     TMainForm(TDMVardometer& dataModule, const QStringList& arguments, DiskSpaceProbe& probe,
-              const Clock& clock, QWidget* parent = nullptr);
+              const Clock& clock, SmtpTransport& mail, QWidget* parent = nullptr);
     ~TMainForm() override;
 
     // The engine, once startup has created it; null when startup stopped before that.
@@ -182,6 +184,7 @@ private:
     QStringList m_arguments;
     DiskSpaceProbe& m_probe;
     const Clock& m_clock;
+    SmtpTransport& m_mail;
     std::unique_ptr<dvDirectories> m_directories;
     QString m_engineStartError; // why startup stopped before the engine existed
     // The timers that ran when compaction held them, to start again afterwards.

@@ -84,7 +84,8 @@ private Q_SLOTS:
         TDMVardometer dm(db.path());
         ScriptedProbe probe;
         FixedClock clock;
-        TMainForm form(dm, arguments, probe, clock);
+        const auto mail = createSmtpTransport();
+        TMainForm form(dm, arguments, probe, clock, *mail);
         QCOMPARE(form.statusPanelText(1), panel);
         QCOMPARE(form.statusPanelText(2), QString());
         QCOMPARE(form.statusPanelText(3), QString());
@@ -110,7 +111,8 @@ private Q_SLOTS:
         {
             ScriptedProbe probe;
             FixedClock clock;
-            TMainForm form(dm, {}, probe, clock);
+            const auto mail = createSmtpTransport();
+            TMainForm form(dm, {}, probe, clock, *mail);
             QCOMPARE(opened,
                      (QStringList{u"+ATblAlerts"_s, u"+ATblFreeSpaceHistory"_s, u"+ATblOptions"_s,
                                   u"+ATblSystems"_s, u"+ATblSystemPages"_s,
@@ -136,7 +138,8 @@ private Q_SLOTS:
         TDMVardometer dm(db.path());
         ScriptedProbe probe;
         FixedClock clock;
-        TMainForm form(dm, {}, probe, clock);
+        const auto mail = createSmtpTransport();
+        TMainForm form(dm, {}, probe, clock, *mail);
         form.show();
         QCOMPARE(reports.texts, QStringList{u"ATblOptions: Field 'EMailAuth' not found."_s});
         // Datasets before the failing one opened; the steps after it did not run.
@@ -172,7 +175,8 @@ private Q_SLOTS:
         TDMVardometer dm(db.path());
         ScriptedProbe probe;
         FixedClock clock;
-        TMainForm form(dm, {}, probe, clock);
+        const auto mail = createSmtpTransport();
+        TMainForm form(dm, {}, probe, clock, *mail);
         QCOMPARE(reports.texts, QStringList{ErrorReport::withFullStop(reason)});
         QVERIFY(!form.Directories());
         reports.texts.clear();
@@ -194,7 +198,8 @@ private Q_SLOTS:
         TDMVardometer dm(db.path());
         ScriptedProbe probe;
         FixedClock clock;
-        TMainForm form(dm, {}, probe, clock);
+        const auto mail = createSmtpTransport();
+        TMainForm form(dm, {}, probe, clock, *mail);
         QCOMPARE(reports.texts,
                  QStringList{u"Could not convert variant of type (Null) into type (String)"_s});
         QVERIFY(form.Directories() != nullptr);

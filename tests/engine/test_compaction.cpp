@@ -70,12 +70,13 @@ struct Engine {
         : dm(std::make_unique<TDMVardometer>(db.path()))
     {
         dm->SetAllDatasetsActive(true);
-        engine = std::make_unique<dvDirectories>(*dm, host, probe, clock);
+        engine = std::make_unique<dvDirectories>(*dm, host, probe, clock, *mail);
     }
     std::unique_ptr<TDMVardometer> dm;
     RecordingHost host;
     ScriptedProbe probe;
     FixedClock clock;
+    const std::unique_ptr<SmtpTransport> mail = createSmtpTransport();
     std::unique_ptr<dvDirectories> engine;
 };
 

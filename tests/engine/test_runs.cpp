@@ -41,6 +41,7 @@ struct EngineFixture {
     RecordingHost host;
     ScriptedProbe probe;
     FixedClock clock{RunMoment};
+    const std::unique_ptr<SmtpTransport> mail = createSmtpTransport();
     std::unique_ptr<dvDirectories> engine;
 
     explicit EngineFixture(const QList<DatabaseCreator::NewSystem>& systems)
@@ -51,7 +52,7 @@ struct EngineFixture {
     {
         dm = std::make_unique<TDMVardometer>(db.path());
         dm->SetAllDatasetsActive(true);
-        engine = std::make_unique<dvDirectories>(*dm, host, probe, clock);
+        engine = std::make_unique<dvDirectories>(*dm, host, probe, clock, *mail);
         engine->RefreshSystemTree();
         return *engine;
     }

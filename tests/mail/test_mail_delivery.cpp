@@ -24,25 +24,6 @@ namespace {
 const QDateTime RunMoment(QDate(2007, 3, 11), QTime(9, 30));
 const QString Sender = u"alerts@vardometer.test"_s;
 
-// Moves on by a fixed step every time it is asked, as the calendar does while a delivery
-// works through its lines.
-class SteppingClock : public Clock {
-public:
-    SteppingClock(QDateTime start, qint64 stepMs)
-        : next(std::move(start))
-        , step(stepMs)
-    {
-    }
-    QDateTime now() const override
-    {
-        const QDateTime answer = next;
-        next = next.addMSecs(step);
-        return answer;
-    }
-    mutable QDateTime next;
-    qint64 step;
-};
-
 // A database whose systems are all unreachable, so a check raises one line for each, with
 // e-mail alerts pointed at the given server.
 struct MailFixture {
@@ -51,6 +32,7 @@ struct MailFixture {
     RecordingHost host;
     ScriptedProbe probe;
     FixedClock clock{RunMoment};
+    std::unique_ptr<SmtpTransport> mail = createSmtpTransport();
     std::unique_ptr<dvDirectories> engine;
 
     explicit MailFixture(const QStringList& unreachableSystems = {u"FS1"_s, u"FS2"_s})
@@ -81,7 +63,8 @@ struct MailFixture {
     {
         dm = std::make_unique<TDMVardometer>(db.path());
         dm->SetAllDatasetsActive(true);
-        engine = std::make_unique<dvDirectories>(*dm, host, probe, useClock ? *useClock : clock);
+        engine =
+            std::make_unique<dvDirectories>(*dm, host, probe, useClock ? *useClock : clock, *mail);
         return *engine;
     }
     QStringList mailErrors() const { return host.calls.filter(u"message Mail Error: "_s); }
@@ -478,9 +461,8 @@ private Q_SLOTS:
         QFETCH(int, port);
         QFETCH(QString, username);
         QList<SmtpDelivery> deliveries;
-        SmtpTransportOverride fake(
-            [&deliveries] { return std::make_unique<RecordingTransport>(deliveries); });
         MailFixture f;
+        f.mail = std::make_unique<RecordingTransport>(deliveries);
         f.setOptions({{u"EMailHost"_s, emailHost},
                       {u"EMailAuth"_s, auth},
                       {u"EMailUsername"_s, u"ops"_s},

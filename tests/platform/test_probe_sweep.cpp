@@ -51,10 +51,6 @@ public:
         , m_delay(delay)
     {
     }
-    std::optional<DiskSpace> query(const QString& address) override
-    {
-        return measure(address).space;
-    }
     Measurement prepare(const QString& address, std::chrono::milliseconds) override
     {
         return [gate = gate, address, blocks = m_blocking.contains(address), delay = m_delay] {
@@ -81,27 +77,6 @@ private:
     std::chrono::milliseconds m_delay;
 };
 
-// A probe that answers only query(), as simple doubles do, and notes how many calls
-// overlapped.
-class QueryOnlyProbe : public DiskSpaceProbe {
-public:
-    std::optional<DiskSpace> query(const QString& address) override
-    {
-        const int now = ++m_running;
-        m_mostRunning = std::max(m_mostRunning.load(), now);
-        std::this_thread::sleep_for(2ms);
-        --m_running;
-        asked << address; // unguarded on purpose: a second caller would race here
-        return DiskSpace{1, 2};
-    }
-    QStringList asked;
-    int mostRunning() const { return m_mostRunning; }
-
-private:
-    std::atomic<int> m_running{0};
-    std::atomic<int> m_mostRunning{0};
-};
-
 QStringList numbered(const QString& prefix, int count)
 {
     QStringList addresses;
@@ -123,7 +98,6 @@ private Q_SLOTS:
     void deadPeersDoNotHoldUpTheQueue();
     void starvedProbesKeepTheBound_data();
     void starvedProbesKeepTheBound();
-    void queryOnlyProbesAreNeverAskedTwiceAtOnce();
     void whileWaitingMayEndTheSweep();
 };
 
@@ -265,19 +239,6 @@ void TestProbeSweep::starvedProbesKeepTheBound()
         QVERIFY2(probe.gate->mostRunning > 3, qPrintable(QString::number(probe.gate->mostRunning)));
     else
         QCOMPARE(probe.gate->mostRunning, 3);
-}
-
-void TestProbeSweep::queryOnlyProbesAreNeverAskedTwiceAtOnce()
-{
-    QueryOnlyProbe probe;
-    const QStringList addresses = numbered(u"/q"_s, 40);
-
-    const QList<ProbeOutcome> outcomes = sweepAddresses(probe, addresses);
-
-    QCOMPARE(probe.mostRunning(), 1);
-    QCOMPARE(probe.asked.size(), 40);
-    for (const ProbeOutcome& outcome : outcomes)
-        QVERIFY(outcome.space);
 }
 
 void TestProbeSweep::whileWaitingMayEndTheSweep()

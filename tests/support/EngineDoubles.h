@@ -3,6 +3,7 @@
 #include "engine/Clock.h"
 #include "engine/EngineHost.h"
 #include "platform/DiskSpaceProbe.h"
+#include "platform/SmtpTransport.h"
 
 #include <QHash>
 #include <QSet>
@@ -27,6 +28,25 @@ public:
     QDateTime current;
 };
 
+// Moves on by a fixed step every time it is asked, as the calendar does while a run or a
+// delivery works through its lines, so every stamp shows when it was taken.
+class SteppingClock : public Clock {
+public:
+    explicit SteppingClock(QDateTime start, qint64 stepMs = 1'000)
+        : next(std::move(start))
+        , step(stepMs)
+    {
+    }
+    QDateTime now() const override
+    {
+        const QDateTime answer = next;
+        next = next.addMSecs(step);
+        return answer;
+    }
+    mutable QDateTime next;
+    qint64 step;
+};
+
 // Answers from a table of addresses; any other address is unreachable. For the cases a real
 // volume cannot give: unreachable shares, exact byte counts, volumes of petabytes.
 class ScriptedProbe : public DiskSpaceProbe {
@@ -35,31 +55,31 @@ public:
     {
         answers.insert(address, DiskSpace{freeBytes, totalBytes});
     }
-    std::optional<DiskSpace> query(const QString& address) override
+    // The answer is looked up, and the address noted as asked, on the caller's thread, so
+    // the test reads both without a lock; the measurement holds copies of what it needs and
+    // nothing of the probe's, so a sweep may abandon it. A hanging address never answers
+    // within any time-out, like a share whose server has died.
+    Measurement prepare(const QString& address, std::chrono::milliseconds) override
     {
+        if (hanging.contains(address))
+            return [hangFor = hangFor] {
+                std::this_thread::sleep_for(hangFor);
+                return ProbeOutcome::failed(u"hung"_s);
+            };
         asked << address;
-        if (onAsk)
-            onAsk(address);
         const auto it = answers.constFind(address);
-        if (it == answers.constEnd())
-            return std::nullopt;
-        return *it;
-    }
-    // A hanging address never answers within any time-out, like a share whose server has
-    // died; its measurement holds nothing of the probe's, so a sweep may abandon it.
-    Measurement prepare(const QString& address, std::chrono::milliseconds timeout) override
-    {
-        if (!hanging.contains(address))
-            return DiskSpaceProbe::prepare(address, timeout);
-        return [hangFor = hangFor] {
-            std::this_thread::sleep_for(hangFor);
-            return ProbeOutcome::failed(u"hung"_s);
+        const std::optional<DiskSpace> answer =
+            it == answers.constEnd() ? std::nullopt : std::optional<DiskSpace>(*it);
+        return [address, answer, onAsk = onAsk] {
+            if (onAsk)
+                onAsk(address);
+            return answer ? ProbeOutcome::measured(*answer) : ProbeOutcome::failed(u"not found"_s);
         };
     }
     QHash<QString, DiskSpace> answers;
     QStringList asked;
     QSet<QString> hanging;
-    std::function<void(const QString& address)> onAsk; // runs on the probe's thread
+    std::function<void(const QString& address)> onAsk; // runs on the measurement's thread
     std::chrono::milliseconds hangFor{30'000};
 };
 

@@ -7,7 +7,8 @@
 
 #include <memory>
 
-// The main window over a test database, with a scripted probe and a fixed clock. The
+// The main window over a test database, with a scripted probe, a fixed clock and the real
+// mail transport. The
 // database is shaped first (statements run before anything opens it), then open() builds
 // the data module and the window as a start of the program would.
 struct MainWindowFixture {
@@ -15,6 +16,7 @@ struct MainWindowFixture {
     std::unique_ptr<TDMVardometer> dm;
     ScriptedProbe probe;
     FixedClock clock;
+    std::unique_ptr<SmtpTransport> mail = createSmtpTransport();
     std::unique_ptr<TMainForm> form;
 
     explicit MainWindowFixture(const QList<DatabaseCreator::NewSystem>& systems,
@@ -27,6 +29,6 @@ struct MainWindowFixture {
     void open()
     {
         dm = std::make_unique<TDMVardometer>(db.path());
-        form = std::make_unique<TMainForm>(*dm, QStringList{}, probe, clock);
+        form = std::make_unique<TMainForm>(*dm, QStringList{}, probe, clock, *mail);
     }
 };

@@ -9,6 +9,7 @@
 #include "data/DM2.h"
 #include "engine/Clock.h"
 #include "platform/DispatchingDiskSpaceProbe.h"
+#include "platform/SmtpTransport.h"
 #include "ui/MainForm.h"
 
 #include <QApplication>
@@ -33,8 +34,9 @@ int main(int argc, char** argv)
     const QDir out(QString::fromLocal8Bit(argv[2]));
     SystemClock clock;
     auto probe = createDiskSpaceProbe();
+    auto mail = createSmtpTransport();
     TDMVardometer dm(QString::fromLocal8Bit(argv[1]));
-    TMainForm form(dm, {}, *probe, clock);
+    TMainForm form(dm, {}, *probe, clock, *mail);
     form.show();
     QTest::qWait(300);
     auto* pages = form.findChild<QTabWidget*>(u"PagesFreeSpace"_s);

@@ -2,8 +2,8 @@
 // from, how they are reached, and the controls on their pages.
 #include "data/DateTimeValue.h"
 #include "support/MainWindowFixture.h"
-#include "support/ReportedErrors.h"
 #include "support/WidgetTestMain.h"
+#include "support/WindowTest.h"
 #include "views/ChartFrame.h"
 #include "views/ChartFreeSpaceSummary.h"
 #include "views/ChartSysHistory.h"
@@ -115,16 +115,9 @@ QList<qreal> values(const QBarSet* set)
 
 } // namespace
 
-class TestCharts : public QObject {
+class TestCharts : public WindowTest {
     Q_OBJECT
 private Q_SLOTS:
-    void init() { recordReportsInto(reports); }
-    void cleanup()
-    {
-        const QStringList unexpected = stopRecordingReports(reports);
-        QVERIFY2(unexpected.isEmpty(), qPrintable(unexpected.join(u'\n')));
-    }
-
     void withoutSystemsOnlyTitleAxesAndLegend()
     {
         Window w({});
@@ -386,9 +379,6 @@ private Q_SLOTS:
         QCOMPARE(w.history()->subtitle(), u"not enough history"_s);
         QCOMPARE(w.history()->frame()->titleLines(), QStringList{u"Alpha History"_s});
     }
-
-private:
-    QStringList reports;
 };
 
 VARDOMETER_WIDGET_TEST_MAIN(TestCharts)

@@ -1,9 +1,9 @@
 // The toolkit's data-aware controls and its timer, over a real Options row.
 #include "data/DM2.h"
 #include "data/DateTimeValue.h"
-#include "support/ReportedErrors.h"
 #include "support/TestDatabase.h"
 #include "support/WidgetTestMain.h"
+#include "support/WindowTest.h"
 #include "toolkit/DBCheckBox.h"
 #include "toolkit/DBEdit.h"
 #include "toolkit/DBSpinEdit.h"
@@ -53,16 +53,9 @@ QString stateName(Qt::CheckState s)
 
 } // namespace
 
-class TestDataAwareControls : public QObject {
+class TestDataAwareControls : public WindowTest {
     Q_OBJECT
 private Q_SLOTS:
-    void init() { recordReportsInto(reports); }
-    void cleanup()
-    {
-        const QStringList unexpected = stopRecordingReports(reports);
-        QVERIFY2(unexpected.isEmpty(), qPrintable(unexpected.join(u'\n')));
-    }
-
     void textBoxFollowsTheRowAndWritesIntoIt()
     {
         OptionsRow row(u"UPDATE Options SET CompanyName = 'Acme', EMailHost = NULL"_s);
@@ -268,9 +261,6 @@ private Q_SLOTS:
         dialog.exec();
         QCOMPARE(ticks, 3);
     }
-
-private:
-    QStringList reports;
 };
 
 VARDOMETER_WIDGET_TEST_MAIN(TestDataAwareControls)

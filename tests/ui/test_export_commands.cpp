@@ -2,9 +2,9 @@
 
 #include "data/DM2.h"
 #include "support/MainWindowFixture.h"
-#include "support/ReportedErrors.h"
 #include "support/UrlRecorder.h"
 #include "support/WhileModal.h"
+#include "support/WindowTest.h"
 #include "toolkit/DataGrid.h"
 #include "ui/MainForm.h"
 
@@ -55,11 +55,10 @@ QStringList firstColumn(const ReadWorkbook& book)
 
 } // namespace
 
-class TestExportCommands : public QObject {
+class TestExportCommands : public WindowTest {
     Q_OBJECT
 private:
     QTemporaryDir home;
-    QStringList reports;
     QString exportFolder() const { return home.filePath(u"Documents/Vardometer"_s); }
 
 private Q_SLOTS:
@@ -72,13 +71,12 @@ private Q_SLOTS:
     void init()
     {
         QDir(exportFolder()).removeRecursively();
-        recordReportsInto(reports);
+        WindowTest::init();
     }
     void cleanup()
     {
-        const QStringList unexpected = stopRecordingReports(reports);
+        WindowTest::cleanup();
         QCOMPARE(QApplication::overrideCursor(), nullptr); // the hourglass is gone
-        QVERIFY2(unexpected.isEmpty(), qPrintable(unexpected.join(u'\n')));
     }
 
     void summaryExportWalksTheGridAndOpensTheWorkbook_data()

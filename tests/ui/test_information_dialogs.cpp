@@ -1,7 +1,7 @@
 #include "support/MainWindowFixture.h"
-#include "support/ReportedErrors.h"
 #include "support/UrlRecorder.h"
 #include "support/WhileModal.h"
+#include "support/WindowTest.h"
 #include "toolkit/LinkLabel.h"
 #include "ui/About.h"
 #include "ui/HelpWindow.h"
@@ -67,19 +67,9 @@ THelpWindow* helpWindow()
 
 } // namespace
 
-class TestInformationDialogs : public QObject {
+class TestInformationDialogs : public WindowTest {
     Q_OBJECT
-private:
-    QStringList reports;
-
 private Q_SLOTS:
-    void init() { recordReportsInto(reports); }
-    void cleanup()
-    {
-        const QStringList unexpected = stopRecordingReports(reports);
-        QVERIFY2(unexpected.isEmpty(), qPrintable(unexpected.join(u'\n')));
-    }
-
     void createdHiddenAtStartupInTheirOrder()
     {
         Window w;

@@ -3,9 +3,9 @@
 #include "engine/Directories.h"
 #include "support/EngineDoubles.h"
 #include "support/MainWindowFixture.h"
-#include "support/ReportedErrors.h"
 #include "support/TestDatabase.h"
 #include "support/WidgetTestMain.h"
+#include "support/WindowTest.h"
 #include "toolkit/DataGrid.h"
 #include "ui/MainForm.h"
 #include "views/GridRules.h"
@@ -116,16 +116,9 @@ QString historyRow(const QString& system, int day, double used)
 
 } // namespace
 
-class TestMainWindow : public QObject {
+class TestMainWindow : public WindowTest {
     Q_OBJECT
 private Q_SLOTS:
-    void init() { recordReportsInto(reports); }
-    void cleanup()
-    {
-        const QStringList unexpected = stopRecordingReports(reports);
-        QVERIFY2(unexpected.isEmpty(), qPrintable(unexpected.join(u'\n')));
-    }
-
     void treeNavigation_data()
     {
         QTest::addColumn<QString>("system");
@@ -398,9 +391,6 @@ private Q_SLOTS:
             QColor(255, 255, 255));
         QVERIFY(!nav->findChild<QToolButton*>(u"Insert"_s)->isVisible());
     }
-
-private:
-    QStringList reports;
 };
 
 VARDOMETER_WIDGET_TEST_MAIN(TestMainWindow)

@@ -2,8 +2,8 @@
 #include "data/DM2.h"
 #include "engine/Directories.h"
 #include "support/MainWindowFixture.h"
-#include "support/ReportedErrors.h"
 #include "support/WidgetTestMain.h"
+#include "support/WindowTest.h"
 #include "toolkit/DBCheckBox.h"
 #include "toolkit/DBEdit.h"
 #include "toolkit/DBNavigator.h"
@@ -72,16 +72,9 @@ struct Dialog : MainWindowFixture {
 
 } // namespace
 
-class TestOptions : public QObject {
+class TestOptions : public WindowTest {
     Q_OBJECT
 private Q_SLOTS:
-    void init() { recordReportsInto(reports); }
-    void cleanup()
-    {
-        const QStringList unexpected = stopRecordingReports(reports);
-        QVERIFY2(unexpected.isEmpty(), qPrintable(unexpected.join(u'\n')));
-    }
-
     void frameAndControls()
     {
         Dialog d;
@@ -322,9 +315,6 @@ private Q_SLOTS:
         QVERIFY(timer->running());
         QCOMPARE(timer->interval(), 300'000);
     }
-
-private:
-    QStringList reports;
 };
 
 VARDOMETER_WIDGET_TEST_MAIN(TestOptions)

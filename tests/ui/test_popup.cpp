@@ -21,18 +21,8 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-// Each reading is one second after the one before, so every stamp shows when it was taken.
-class SteppingClock : public Clock {
-public:
-    QDateTime now() const override
-    {
-        const QDateTime t = next;
-        next = next.addSecs(step);
-        return t;
-    }
-    mutable QDateTime next{QDate(2007, 3, 11), QTime(14, 5, 9)};
-    int step = 1;
-};
+// The first reading of the fixtures' clocks; each one after it a second later.
+const QDateTime FirstReading(QDate(2007, 3, 11), QTime(14, 5, 9));
 
 QStringList memoLines(const TMsBox* box)
 {
@@ -53,14 +43,15 @@ struct PopupFixture {
                      {u"FS3"_s, u"/srv/fs3"_s, QString()}}};
     TDMVardometer dm{db.path()};
     ScriptedProbe probe;
-    SteppingClock clock;
+    SteppingClock clock{FirstReading};
+    const std::unique_ptr<SmtpTransport> mail = createSmtpTransport();
     std::unique_ptr<TMainForm> form;
     dvDirectories* engine = nullptr;
 
     explicit PopupFixture(bool popupAlerts = true)
     {
         db.exec(u"UPDATE Options SET PopupAlerts = ?"_s, {popupAlerts ? 1 : 0});
-        form = std::make_unique<TMainForm>(dm, QStringList{}, probe, clock);
+        form = std::make_unique<TMainForm>(dm, QStringList{}, probe, clock, *mail);
         engine = form->Directories();
     }
     QList<TMsBox*> windows() const { return form->findChildren<TMsBox*>(u"MsBox"_s); }
@@ -351,8 +342,9 @@ private Q_SLOTS:
         dm.SetAllDatasetsActive(true);
         FailingHost host;
         ScriptedProbe probe;
-        SteppingClock clock;
-        dvDirectories engine(dm, host, probe, clock);
+        SteppingClock clock(FirstReading);
+        const std::unique_ptr<SmtpTransport> mail = createSmtpTransport();
+        dvDirectories engine(dm, host, probe, clock, *mail);
         setRunLines(engine, {u"FS1 : System Not Found"_s});
         QVERIFY_THROWS_EXCEPTION(std::runtime_error, engine.ShowPopupAlerts());
         QCOMPARE(engine.PopupState, 0);

@@ -4,8 +4,8 @@
 // for the tests (tests/print/cups-server.sh).
 #include "data/DateTimeValue.h"
 #include "support/MainWindowFixture.h"
-#include "support/ReportedErrors.h"
 #include "support/WidgetTestMain.h"
+#include "support/WindowTest.h"
 #include "views/ChartFrame.h"
 #include "views/ChartFreeSpaceSummary.h"
 #include "views/ChartSysHistory.h"
@@ -119,16 +119,9 @@ const QString PrintTime = u"Printed on Sunday, March 11, 2007, at 09:30 AM"_s;
 
 } // namespace
 
-class TestPrinting : public QObject {
+class TestPrinting : public WindowTest {
     Q_OBJECT
 private Q_SLOTS:
-    void init() { recordReportsInto(reports); }
-    void cleanup()
-    {
-        const QStringList unexpected = stopRecordingReports(reports);
-        QVERIFY2(unexpected.isEmpty(), qPrintable(unexpected.join(u'\n')));
-    }
-
     void summaryChartPrintsTheSameHeadingEveryTime()
     {
         Window w({{u"Mail"_s, u"/srv/mail"_s, {}}});
@@ -273,9 +266,6 @@ private Q_SLOTS:
         }
         QCOMPARE(printer.pageLayout().orientation(), QPageLayout::Portrait);
     }
-
-private:
-    QStringList reports;
 };
 
 VARDOMETER_WIDGET_TEST_MAIN(TestPrinting)

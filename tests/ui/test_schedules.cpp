@@ -4,9 +4,9 @@
 #include "data/DateTimeValue.h"
 #include "engine/Directories.h"
 #include "support/MainWindowFixture.h"
-#include "support/ReportedErrors.h"
 #include "support/WhileModal.h"
 #include "support/WidgetTestMain.h"
+#include "support/WindowTest.h"
 #include "toolkit/DataGrid.h"
 #include "toolkit/ErrorReport.h"
 #include "toolkit/IntervalTimer.h"
@@ -69,16 +69,9 @@ struct Scheduled : MainWindowFixture {
 
 } // namespace
 
-class TestSchedules : public QObject {
+class TestSchedules : public WindowTest {
     Q_OBJECT
 private Q_SLOTS:
-    void init() { recordReportsInto(reports); }
-    void cleanup()
-    {
-        const QStringList unexpected = stopRecordingReports(reports);
-        QVERIFY2(unexpected.isEmpty(), qPrintable(unexpected.join(u'\n')));
-    }
-
     void startupArming_data()
     {
         QTest::addColumn<QString>("sql");
@@ -381,9 +374,6 @@ private Q_SLOTS:
         QVERIFY(w.dm->ADOVardometer.isConnected());
         QCOMPARE(w.historyRows(), 2);
     }
-
-private:
-    QStringList reports;
 };
 
 VARDOMETER_WIDGET_TEST_MAIN(TestSchedules)

@@ -1,10 +1,10 @@
 #include "data/DM2.h"
 #include "support/EngineDoubles.h"
 #include "support/MainWindowFixture.h"
-#include "support/ReportedErrors.h"
 #include "support/TestDatabase.h"
 #include "support/WhileModal.h"
 #include "support/WidgetTestMain.h"
+#include "support/WindowTest.h"
 #include "toolkit/DataGrid.h"
 #include "ui/MainForm.h"
 #include "ui/Systems.h"
@@ -56,12 +56,9 @@ struct Editor : MainWindowFixture {
 
 } // namespace
 
-class TestSystemsEditor : public QObject {
+class TestSystemsEditor : public WindowTest {
     Q_OBJECT
 private Q_SLOTS:
-    void init() { recordReportsInto(reports); }
-    void cleanup() { stopRecordingReports(reports); }
-
     void newRowShowsTheDefaultThreshold_data()
     {
         QTest::addColumn<int>("systems");
@@ -163,6 +160,7 @@ private Q_SLOTS:
         QTest::keyClick(cell, Qt::Key_Return);
         QTRY_COMPARE(reports.size(), 1);
         QVERIFY2(reports.front().contains(u"lots"_s), qPrintable(reports.front()));
+        reports.clear();
         QCOMPARE(e.dm->ATblSystems.state(), DataSetState::Edit);
         QCOMPARE(e.stored(u"SELECT Alert1MB FROM Systems"_s), before);
     }
@@ -217,14 +215,12 @@ private Q_SLOTS:
             QTest::mouseClick(e.navButton(u"Post"_s), Qt::LeftButton);
         QTRY_COMPARE(reports.size(), 1);
         QVERIFY2(reports.front().contains(refusal), qPrintable(reports.front()));
+        reports.clear();
         // Nothing stored; the row stays in edit mode with the old or the typed name.
         QCOMPARE(e.dm->ATblSystems.state(), DataSetState::Edit);
         QCOMPARE(e.db.column(u"SELECT System FROM Systems ORDER BY rowid"_s),
                  (QVariantList{u"Alpha"_s, u"Beta"_s}));
     }
-
-private:
-    QStringList reports;
 };
 
 VARDOMETER_WIDGET_TEST_MAIN(TestSystemsEditor)

@@ -2,15 +2,13 @@
 #include "platform/DispatchingDiskSpaceProbe.h"
 #include "platform/LocalDiskSpaceProbe.h"
 #include "platform/ProbeFailure.h"
+#include "support/ServerFixtures.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <cerrno>
-#include <cstring>
-#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -21,45 +19,13 @@ namespace {
 constexpr qint64 MiB = 1'048'576;
 constexpr qint64 TmpfsBytes = 64 * MiB;
 
-// A tmpfs of exactly TmpfsBytes mounted for the lifetime of the object, so its figures are
-// known in advance whatever the machine's disks hold.
-class TmpfsMount {
-public:
-    explicit TmpfsMount(const QString& mountPoint)
-        : m_path(QFile::encodeName(mountPoint))
-    {
-        // huge=never: with huge pages a small file could take 2 MiB, and the expected free
-        // space is worked out in ordinary pages.
-        if (::mount("tmpfs", m_path.constData(), "tmpfs", MS_NOSUID | MS_NODEV,
-                    "size=64m,huge=never") == 0)
-            m_mounted = true;
-        else
-            m_error = QString::fromLocal8Bit(std::strerror(errno));
-    }
-    ~TmpfsMount()
-    {
-        if (m_mounted && ::umount(m_path.constData()) != 0)
-            ::umount2(m_path.constData(), MNT_DETACH);
-    }
-    TmpfsMount(const TmpfsMount&) = delete;
-    TmpfsMount& operator=(const TmpfsMount&) = delete;
-
-    bool mounted() const { return m_mounted; }
-    QString error() const { return m_error; }
-
-private:
-    QByteArray m_path;
-    bool m_mounted = false;
-    QString m_error;
-};
-
 bool isDirectoryByPlainStat(const QString& path)
 {
     struct stat status {};
     return ::stat(QFile::encodeName(path).constData(), &status) == 0 && S_ISDIR(status.st_mode);
 }
 
-// Answers every query with a fixed result and notes who was asked.
+// Answers every address with a fixed result and notes who was asked.
 class ScriptedProbe : public DiskSpaceProbe {
 public:
     ScriptedProbe(QStringList* asked, QString name, std::optional<DiskSpace> answer)
@@ -68,10 +34,12 @@ public:
         , m_answer(answer)
     {
     }
-    std::optional<DiskSpace> query(const QString&) override
+    Measurement prepare(const QString&, std::chrono::milliseconds) override
     {
         m_asked->append(m_name);
-        return m_answer;
+        return [answer = m_answer] {
+            return answer ? ProbeOutcome::measured(*answer) : ProbeOutcome::failed(u"not found"_s);
+        };
     }
 
 private:
@@ -141,7 +109,7 @@ void TestDiskSpaceProbe::tmpfsFigures()
 
     if (::geteuid() != 0)
         QSKIP("mounting a tmpfs of known size needs root");
-    const TmpfsMount tmpfs(m_dir.filePath(u"mnt"_s));
+    const TmpfsMount tmpfs(m_dir.filePath(u"mnt"_s), TmpfsBytes);
     if (!tmpfs.mounted())
         QSKIP(qPrintable(u"cannot mount a tmpfs here: "_s + tmpfs.error()));
 
@@ -162,12 +130,12 @@ void TestDiskSpaceProbe::tmpfsFigures()
     const qint64 expectedFree = TmpfsBytes - pagesUsed * page;
 
     LocalDiskSpaceProbe local;
-    const std::optional<DiskSpace> space = local.query(address);
+    const std::optional<DiskSpace> space = local.measure(address).space;
     QVERIFY(space);
     QCOMPARE(space->totalBytes, TmpfsBytes);
     QCOMPARE(space->freeBytesAvailable, expectedFree);
 
-    const std::optional<DiskSpace> viaDefault = createDiskSpaceProbe()->query(address);
+    const std::optional<DiskSpace> viaDefault = createDiskSpaceProbe()->measure(address).space;
     QVERIFY(viaDefault);
     QCOMPARE(viaDefault->totalBytes, TmpfsBytes);
     QCOMPARE(viaDefault->freeBytesAvailable, expectedFree);
@@ -198,8 +166,8 @@ void TestDiskSpaceProbe::failures()
 
     if (existsAsPlainPath)
         QVERIFY(isDirectoryByPlainStat(address));
-    QVERIFY(!LocalDiskSpaceProbe().query(address));
-    QVERIFY(!createDiskSpaceProbe()->query(address));
+    QVERIFY(!LocalDiskSpaceProbe().measure(address).space);
+    QVERIFY(!createDiskSpaceProbe()->measure(address).space);
 }
 
 void TestDiskSpaceProbe::failureReasons_data()
@@ -232,7 +200,7 @@ void TestDiskSpaceProbe::failureReasons()
 void TestDiskSpaceProbe::routing_data()
 {
     QTest::addColumn<QString>("address");
-    QTest::addColumn<QString>("askedProbe"); // empty: nobody is asked and the query fails
+    QTest::addColumn<QString>("askedProbe"); // empty: nobody is asked and the measurement fails
 
     QTest::newRow("absolute path goes to the local probe") << u"/srv/data"_s << u"local"_s;
     QTest::newRow("relative path goes to the local probe") << u"data/share"_s << u"local"_s;
@@ -260,7 +228,7 @@ void TestDiskSpaceProbe::routing()
     probe.setProbe(DiskAddressKind::Sftp,
                    std::make_unique<ScriptedProbe>(&asked, u"sftp"_s, answer));
 
-    const std::optional<DiskSpace> space = probe.query(address);
+    const std::optional<DiskSpace> space = probe.measure(address).space;
     if (askedProbe.isEmpty()) {
         QVERIFY(asked.isEmpty());
         QVERIFY(!space);
@@ -279,7 +247,7 @@ void TestDiskSpaceProbe::zeroTotalFromAnyProbeFails()
     probe.setProbe(DiskAddressKind::Smb,
                    std::make_unique<ScriptedProbe>(&asked, u"smb"_s, DiskSpace{0, 0}));
 
-    QVERIFY(!probe.query(u"smb://server/empty"_s));
+    QVERIFY(!probe.measure(u"smb://server/empty"_s).space);
     QCOMPARE(asked, QStringList{u"smb"_s});
 }
 
