@@ -1,6 +1,7 @@
 #include "cli/CompactCommand.h"
 
 #include "cli/OutputText.h"
+#include "cli/Usage.h"
 #include "data/DM2.h"
 #include "data/DatabaseCompactor.h"
 #include "data/DbConnection.h"
@@ -11,8 +12,7 @@ using namespace Qt::Literals::StringLiterals;
 int runCompactCommand(const QStringList& arguments, FILE* out, FILE* err)
 {
     if (arguments.size() > 1 || (!arguments.isEmpty() && arguments.front().startsWith(u'-'))) {
-        std::fprintf(err, "usage: vardometer-cli compact [DATABASE]\n");
-        return 2;
+        return Usage::wrongCommandLine(err, u"compact"_s);
     }
     const QString file = arguments.isEmpty() ? TDMVardometer::defaultFileName() : arguments.front();
     try {

@@ -1,6 +1,7 @@
 #include "cli/ExportCommand.h"
 
 #include "cli/OutputText.h"
+#include "cli/Usage.h"
 
 #include "data/DM2.h"
 #include "data/Errors.h"
@@ -22,13 +23,6 @@ struct ExportRequest {
     QString output;
     QString database;
 };
-
-int usage(FILE* err)
-{
-    std::fprintf(err, "usage: vardometer-cli export summary|history|systems [--system NAME] "
-                      "--output FILE [DATABASE]\n");
-    return 2;
-}
 
 std::optional<ExportRequest> parse(const QStringList& arguments)
 {
@@ -80,7 +74,7 @@ int runExportCommand(const QStringList& arguments, FILE* out, FILE* err)
 {
     const std::optional<ExportRequest> request = parse(arguments);
     if (!request)
-        return usage(err);
+        return Usage::wrongCommandLine(err, u"export"_s);
     try {
         TDMVardometer dm(request->database, nullptr, TDMVardometer::LoadFor::Reading);
         dm.ATblSystems.open();

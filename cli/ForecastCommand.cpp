@@ -1,6 +1,7 @@
 #include "cli/ForecastCommand.h"
 
 #include "cli/OutputText.h"
+#include "cli/Usage.h"
 
 #include "data/DM2.h"
 #include "data/DatabaseOpener.h"
@@ -18,9 +19,6 @@
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
-
-constexpr const char* Usage =
-    "usage: vardometer-cli forecast [--system NAME] [--json] [DATABASE]\n";
 
 struct Request {
     QString system; // empty: every system
@@ -123,10 +121,8 @@ QByteArray asText(const QList<ForecastBook::Entry>& entries)
 int runForecastCommand(const QStringList& arguments, FILE* out, FILE* err)
 {
     const std::optional<Request> request = parse(arguments);
-    if (!request) {
-        std::fputs(Usage, err);
-        return 2;
-    }
+    if (!request)
+        return Usage::wrongCommandLine(err, u"forecast"_s);
     try {
         DbConnection db(u"ForecastCommand"_s);
         db.setFileName(request->file);

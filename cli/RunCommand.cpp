@@ -1,6 +1,7 @@
 #include "cli/RunCommand.h"
 
 #include "cli/OutputText.h"
+#include "cli/Usage.h"
 
 #include "data/DM2.h"
 #include "data/Errors.h"
@@ -99,10 +100,8 @@ int runEngineCommand(RunKind kind, const QStringList& arguments, FILE* out, FILE
 {
     const char* name = kind == RunKind::CheckSpace ? "check" : "snapshot";
     const std::optional<RunArguments> parsed = parseRunArguments(arguments);
-    if (!parsed) {
-        std::fprintf(err, "usage: vardometer-cli %s [--timeout SECONDS] [FILE]\n", name);
-        return 2;
-    }
+    if (!parsed)
+        return Usage::wrongCommandLine(err, QString::fromLatin1(name));
     const QString file = parsed->file.isEmpty() ? TDMVardometer::defaultFileName() : parsed->file;
     PrintingEngineHost host(err);
     const std::unique_ptr<SmtpTransport> mail = createSmtpTransport();

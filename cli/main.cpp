@@ -1,9 +1,13 @@
+#include "cli/CommandLine.h"
 #include "cli/CompactCommand.h"
 #include "cli/ExportCommand.h"
 #include "cli/ForecastCommand.h"
 #include "cli/InitCommand.h"
 #include "cli/OutputText.h"
 #include "cli/RunCommand.h"
+#include "cli/Usage.h"
+
+#include "data/Errors.h"
 
 #include <QCoreApplication>
 
@@ -13,37 +17,53 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-int usage()
+int runVerb(const QString& verb, const QStringList& arguments)
 {
-    std::fprintf(stderr, "usage: vardometer-cli init [--demo] [FILE]\n"
-                         "       vardometer-cli check [--timeout SECONDS] [FILE]\n"
-                         "       vardometer-cli snapshot [--timeout SECONDS] [FILE]\n"
-                         "       vardometer-cli export summary|history|systems [--system NAME] "
-                         "--output FILE [DATABASE]\n"
-                         "       vardometer-cli compact [DATABASE]\n"
-                         "       vardometer-cli forecast [--system NAME] [--json] [DATABASE]\n");
-    return 2;
+    if (verb == u"init")
+        return runInitCommand(arguments, stdout, stderr);
+    if (verb == u"check")
+        return runEngineCommand(RunKind::CheckSpace, arguments, stdout, stderr);
+    if (verb == u"snapshot")
+        return runEngineCommand(RunKind::Snapshot, arguments, stdout, stderr);
+    if (verb == u"export")
+        return runExportCommand(arguments, stdout, stderr);
+    if (verb == u"compact")
+        return runCompactCommand(arguments, stdout, stderr);
+    if (verb == u"forecast")
+        return runForecastCommand(arguments, stdout, stderr);
+    return Usage::wrongCommandLine(stderr);
 }
 
-} // namespace
-
-namespace {
-
-int runCommand(const QString& command, const QStringList& arguments)
+int run(const CommandLine& line)
 {
-    if (command == u"init")
-        return runInitCommand(arguments, stdout, stderr);
-    if (command == u"check")
-        return runEngineCommand(RunKind::CheckSpace, arguments, stdout, stderr);
-    if (command == u"snapshot")
-        return runEngineCommand(RunKind::Snapshot, arguments, stdout, stderr);
-    if (command == u"export")
-        return runExportCommand(arguments, stdout, stderr);
-    if (command == u"compact")
-        return runCompactCommand(arguments, stdout, stderr);
-    if (command == u"forecast")
-        return runForecastCommand(arguments, stdout, stderr);
-    return usage();
+    switch (line.action) {
+    case CommandLine::Action::ShowUsage:
+        writeOutput(stdout, Usage::all().toLocal8Bit());
+        return 0;
+    case CommandLine::Action::ShowVerbUsage:
+        writeOutput(stdout, Usage::ofVerb(line.verb).toLocal8Bit());
+        return 0;
+    case CommandLine::Action::ShowVersion:
+        printLine(stdout, QStringLiteral("vardometer-cli " VARDOMETER_VERSION));
+        return 0;
+    case CommandLine::Action::Wrong:
+        if (!line.error.isEmpty())
+            printLine(stderr, u"vardometer-cli: "_s + line.error);
+        return Usage::wrongCommandLine(stderr, line.verb);
+    case CommandLine::Action::Run:
+        break;
+    }
+    // The user's own folder is made by the verb that makes the file; the others find the
+    // file missing and say so.
+    if (line.database == DatabaseLocation::Kind::PerUser && line.verb == u"init") {
+        try {
+            DatabaseLocation::preparePerUserFolder();
+        } catch (const VardometerError& e) {
+            printLine(stderr, e.message());
+            return 2;
+        }
+    }
+    return runVerb(line.verb, line.verbArguments);
 }
 
 } // namespace
@@ -52,9 +72,7 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(u"Vardometer"_s);
-    QStringList arguments = QCoreApplication::arguments().mid(1);
-    if (arguments.isEmpty())
-        return usage();
-    const QString command = arguments.takeFirst();
-    return finishOutput(stdout, stderr, runCommand(command, arguments));
+    QCoreApplication::setApplicationVersion(QStringLiteral(VARDOMETER_VERSION));
+    const CommandLine line = CommandLine::parse(QCoreApplication::arguments().mid(1));
+    return finishOutput(stdout, stderr, run(line));
 }
