@@ -19,9 +19,9 @@ struct Choice {
 
 // Takes every --user, --database FILE and --database=FILE out of arguments, keeping the rest
 // in their order (also when the line is wrong). The word after an option listed in
-// optionsWithValue is that option's value,
-// never one of these, so a system may be called "--user". Fails, setting *error, when both
-// are given, one of them twice, or --database has no file.
+// optionsWithValue is that option's value, never one of these, so a system may be called
+// "--user". Fails, setting *error, when both are given, one of them twice, or --database has
+// no file.
 std::optional<Choice> takeFrom(QStringList& arguments, const QStringList& optionsWithValue,
                                QString* error);
 
