@@ -30,12 +30,19 @@ SmbDiskSpaceProbe::SmbDiskSpaceProbe(QString workerProgram)
 
 QString SmbDiskSpaceProbe::defaultWorkerProgram()
 {
-    // Installed programs find it beside themselves; the build's programs and tests live in
-    // folders of their own and find it where the build put it.
+    // An installed program finds it in its own folder under libexec/, the way there taken
+    // from where the program itself is, never from PATH; one copied elsewhere with its worker
+    // finds it beside itself; the build's programs and tests, in folders of their own, find
+    // it where the build put it.
     if (QCoreApplication::instance()) {
-        const QString beside = QDir(QCoreApplication::applicationDirPath()).filePath(WorkerName);
-        if (isExecutableFile(beside))
-            return beside;
+        const QDir programs(QCoreApplication::applicationDirPath());
+        for (const QString& candidate :
+             {programs.filePath(QStringLiteral(VARDOMETER_WORKERDIR_FROM_PROGRAMS) + u'/' +
+                                WorkerName),
+              programs.filePath(WorkerName)}) {
+            if (isExecutableFile(candidate))
+                return QDir::cleanPath(candidate);
+        }
     }
 #ifdef VARDOMETER_SMB_WORKER
     if (isExecutableFile(QStringLiteral(VARDOMETER_SMB_WORKER)))
