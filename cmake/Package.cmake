@@ -4,14 +4,18 @@ set(CPACK_PACKAGE_NAME vardometer)
 set(CPACK_PACKAGE_VENDOR "Vardometer developers")
 set(CPACK_PACKAGE_CONTACT "Vardometer developers <developers@vardometer.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "watch the free space of many disks and shares")
-set(CPACK_PACKAGE_DESCRIPTION
-    "Vardometer measures the free space of local disks, SMB shares and folders on SSH hosts, \
-on demand, every few minutes or once a day. It keeps the latest figures and a dated history \
-in one database, predicts the day each disk will be full, and raises alerts (threshold \
-reached, address unreachable) in a popup and by e-mail.\n\
-The window shows a navigation tree, a summary chart, summary and history grids and one \
-system's history chart; vardometer-cli runs the same checks and snapshots without a window, \
-from the systemd user timers that come with the package or from cron.")
+# Debian shows the description as it is written: lines within 80 columns, paragraphs apart.
+string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
+    "Vardometer measures the free space of local disks, SMB shares and folders"
+    "on SSH hosts, on demand, every few minutes or once a day. It keeps the"
+    "latest figures and a dated history in one database, predicts the day each"
+    "disk will be full, and raises alerts (threshold reached, address"
+    "unreachable) in a popup and by e-mail."
+    ""
+    "The window shows a navigation tree, a summary chart, summary and history"
+    "grids and one system's history chart. vardometer-cli runs the same checks"
+    "and snapshots without a window, from the systemd user timers that come"
+    "with the package or from cron.")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_STRIP_FILES TRUE)
