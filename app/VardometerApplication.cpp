@@ -2,6 +2,8 @@
 
 #include "toolkit/ErrorReport.h"
 
+#include <QIcon>
+
 using namespace Qt::Literals::StringLiterals;
 
 VardometerApplication::VardometerApplication(int& argc, char** argv)
@@ -12,6 +14,12 @@ VardometerApplication::VardometerApplication(int& argc, char** argv)
     // caption is exactly its own ("Systems", " Options"). Captions of error boxes take the
     // application name instead, which is the same text.
     setOrganizationName(u"Vardometer"_s);
+    // The desktop matches the running window to its menu entry (and its icon) by this name.
+    setDesktopFileName(u"org.vardometer.Vardometer"_s);
+    QIcon icon;
+    icon.addFile(u":/icons/vardometer-64.png"_s);
+    icon.addFile(u":/icons/vardometer-256.png"_s);
+    setWindowIcon(icon);
 }
 
 bool VardometerApplication::notify(QObject* receiver, QEvent* event)
