@@ -28,6 +28,15 @@ run_as_user /usr/bin/vardometer-cli --user init --demo
 [ "$(stat -c %a "$db")" = 600 ] || fail "the user's database is not mode 0600"
 [ "$(stat -c %a "$(dirname "$db")")" = 700 ] || fail "the user's database folder is not mode 0700"
 
+# The installed programs find their SMB worker: a share on a closed loopback port is
+# refused by the server, not missing a worker.
+sqlite3 "$db" "INSERT INTO Systems (System, Address, Alert1MB) VALUES ('closed', 'smb://127.0.0.1:9/share', 500)"
+check_err="$(run_as_user /usr/bin/vardometer-cli --user check --timeout 3 2>&1 >/dev/null || true)"
+echo "$check_err"
+grep -q "closed: " <<< "$check_err" || fail "the check did not report the closed share"
+! grep -qi "worker" <<< "$check_err" || fail "the installed programs do not find their SMB worker"
+sqlite3 "$db" "DELETE FROM Systems WHERE System = 'closed'"
+
 # The timers run exactly what their units say.
 units=/usr/lib/systemd/user
 for unit in vardometer-check vardometer-snapshot; do
