@@ -8,10 +8,15 @@
 #include "toolkit/ErrorReport.h"
 #include "ui/MainForm.h"
 
+#include <QDir>
 #include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
+#include <QTreeWidget>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -240,6 +245,77 @@ private Q_SLOTS:
                      .match(text)
                      .hasMatch(),
                  qPrintable(text));
+    }
+
+    // The first start from the menu makes the user's own database with this machine's
+    // disks, measured once, and the window opens on them.
+    void firstStartOfAUsersDatabaseMakesItWithThisMachinesDisks()
+    {
+        QTemporaryDir dir;
+        const QString file = dir.filePath(u"Vardometer.db"_s);
+        Program program(file, {}, Program::MissingDatabase::CreateDemo);
+        DataSet& systems = program.dataModule().ATblSystems;
+        QVERIFY(systems.recordCount() >= 1);
+        QCOMPARE(program.dataModule().ADOVardometer.fileName(), file);
+        const auto* tree = program.mainForm().findChild<QTreeWidget*>(u"TVMenu"_s);
+        QVERIFY(tree->findItems(systems.fieldByName(u"System"_s).asString(),
+                                Qt::MatchExactly | Qt::MatchRecursive)
+                    .size() == 1);
+        QSqlDatabase check = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"firstStart"_s);
+        check.setDatabaseName(file);
+        QVERIFY(check.open());
+        QSqlQuery history(u"SELECT COUNT(*) FROM FreeSpaceHistory"_s, check);
+        QVERIFY(history.next());
+        QCOMPARE(history.value(0).toInt(), systems.recordCount());
+        history = QSqlQuery();
+        check.close();
+        check = QSqlDatabase();
+        QSqlDatabase::removeDatabase(u"firstStart"_s);
+    }
+
+    // What the window answers before it needs a display, and a command line it refuses.
+    void commandLine_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("out");
+        QTest::addColumn<QString>("err");
+        QTest::newRow("--help") << QStringList{u"--help"_s} << 0
+                                << u"usage: vardometer [--user | --database FILE] [d]\n"_s
+                                << QString();
+        QTest::newRow("--version") << QStringList{u"--version"_s} << 0
+                                   << u"vardometer " VARDOMETER_VERSION "\n"_s << QString();
+        QTest::newRow("two databases") << QStringList{u"--user"_s, u"--database"_s, u"a.db"_s} << 2
+                                       << QString() << u"vardometer: give one database"_s;
+        QTest::newRow("a missing --database FILE is never made")
+            << QStringList{u"--database"_s, u"elsewhere.db"_s} << 1 << QString()
+            << u"Cannot open the database elsewhere.db"_s;
+    }
+    void commandLine()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, status);
+        QFETCH(QString, out);
+        QFETCH(QString, err);
+        QTemporaryDir dir;
+        QProcess process;
+        process.setWorkingDirectory(dir.path());
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        // --help and --version must not need a screen: no display is there to connect to.
+        const bool needsNoScreen = status == 0;
+        env.insert(u"QT_QPA_PLATFORM"_s, needsNoScreen ? u"xcb"_s : u"offscreen"_s);
+        env.remove(u"DISPLAY"_s);
+        env.remove(u"WAYLAND_DISPLAY"_s);
+        process.setProcessEnvironment(env);
+        process.start(QStringLiteral(VARDOMETER_BINARY), arguments);
+        QVERIFY(process.waitForFinished(30000));
+        QCOMPARE(process.exitCode(), status);
+        const QString stdOut = QString::fromLocal8Bit(process.readAllStandardOutput());
+        const QString stdErr = QString::fromLocal8Bit(process.readAllStandardError());
+        QVERIFY2(stdOut.startsWith(out), qPrintable(stdOut));
+        QVERIFY2(stdErr.contains(err), qPrintable(stdErr));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+                 QStringList{});
     }
 
     void missingDatabaseEndsWithApplicationErrorAndStatusOne()
