@@ -126,6 +126,7 @@ void DbConnection::open()
         fail(u"the file cannot be written"_s);
     if (handle)
         sqlite3_busy_timeout(handle, m_busyTimeoutMs);
+    m_appliedBusyTimeoutMs = m_busyTimeoutMs;
     m_transactionDepth = 0;
     Q_EMIT connectedChanged(true);
 }
@@ -159,6 +160,31 @@ void DbConnection::close()
     finalizeWriteStatements();
     db.close();
     Q_EMIT connectedChanged(false);
+}
+
+qint64 DbConnection::dataVersion() const
+{
+    sqlite3* db = isConnected() ? sqliteHandle(database()) : nullptr;
+    if (!db)
+        raise(m_fileName,
+              QSqlError(QString(), u"the database is not connected"_s, QSqlError::ConnectionError));
+    // Asked every second or so by an idle window: waiting out another program's lock here
+    // would freeze it for as long, while the next reading comes soon enough anyway.
+    sqlite3_busy_timeout(db, 0);
+    sqlite3_stmt* statement = nullptr;
+    int rc = sqlite3_prepare_v2(db, "PRAGMA data_version", -1, &statement, nullptr);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_step(statement);
+    const qint64 version = rc == SQLITE_ROW ? sqlite3_column_int64(statement, 0) : 0;
+    const QSqlError error = rc == SQLITE_ROW
+                                ? QSqlError()
+                                : QSqlError(QString(), QString::fromUtf8(sqlite3_errmsg(db)),
+                                            QSqlError::StatementError, QString::number(rc));
+    sqlite3_finalize(statement);
+    sqlite3_busy_timeout(db, m_appliedBusyTimeoutMs);
+    if (error.isValid())
+        raise(m_fileName, error);
+    return version;
 }
 
 void DbConnection::beginTransaction()

@@ -43,6 +43,14 @@ public:
     bool isConnected() const;
     QSqlDatabase database() const;
 
+    // SQLite's count of the commits other connections made to the file (PRAGMA
+    // data_version): it changes when another program, or another connection of this one,
+    // has committed since it was last read, and never for this connection's own writes.
+    // The values mean something only between two readings on one opening of the
+    // connection. Asked without waiting for a lock: a file another program holds exclusively
+    // raises DatabaseError at once, like a connection that is not open.
+    qint64 dataVersion() const;
+
     // Groups writes so that they cost one disk sync; nests by counting. The transaction is
     // a writer from its first statement (BEGIN IMMEDIATE): a second process waits for it
     // instead of failing when its reader would have to become a writer halfway.
@@ -76,6 +84,7 @@ private:
     QString m_connectionName;
     QString m_fileName;
     int m_busyTimeoutMs = DefaultBusyTimeoutMs;
+    int m_appliedBusyTimeoutMs = DefaultBusyTimeoutMs; // what open gave SQLite
     int m_openBusyTimeoutMs = 2000;
     int m_transactionDepth = 0;
     bool m_readOnly = false;

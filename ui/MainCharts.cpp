@@ -125,6 +125,8 @@ void TMainForm::refreshSummaryChart()
 {
     if (SummaryChartView)
         SummaryChartView->RefreshSummaryChart();
+    // Both runs end here with the new figures, and so does a reread of the file.
+    refreshTray();
 }
 
 void TMainForm::showSystemHistory(const QString& system)

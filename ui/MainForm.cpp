@@ -20,6 +20,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QProgressBar>
+#include <QScopedValueRollback>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -47,6 +48,7 @@ TMainForm::TMainForm(TDMVardometer& dataModule, const QStringList& arguments, Di
     setFont(QFont(u"Liberation Sans"_s, 8));
     buildLayout();
     createTimers();
+    createDatabaseWatch();
     FormCreate();
     // The dialogs are created once at start, hidden, and reused, in this order.
     createInformationDialogs();
@@ -56,10 +58,13 @@ TMainForm::TMainForm(TDMVardometer& dataModule, const QStringList& arguments, Di
     SystemsForm = new TSystemsForm(&m_dm.SrcSystems, this);
     SystemsForm->setWindowIcon(windowIcon());
     SystemsForm->setFont(font());
+    createTray();
 }
 
 TMainForm::~TMainForm()
 {
+    if (m_hiddenInTray)
+        QGuiApplication::setQuitOnLastWindowClosed(m_quitOnLastWindowClosed);
     FormDestroy();
 }
 
@@ -380,6 +385,9 @@ void TMainForm::repaintHistoryGrid()
 
 void TMainForm::MnuMainFileExitClick()
 {
+    // Quitting closes every window first (at once, before quit() returns); this one then
+    // closes for good rather than going to the tray.
+    const QScopedValueRollback quitting(m_quitting, true);
     QCoreApplication::quit();
 }
 
@@ -409,7 +417,11 @@ void TMainForm::MnuMainFileActionLoadSpaceClick()
 
 void TMainForm::MnuMainObjectsSystemsClick()
 {
-    ErrorReport::guarded([this] { SystemsForm->exec(); });
+    ErrorReport::guarded([this] {
+        SystemsForm->exec();
+        // New thresholds change how the systems stand.
+        refreshTray();
+    });
 }
 
 void TMainForm::MnuMainToolsCompactDBClick()
@@ -422,7 +434,11 @@ void TMainForm::MnuMainToolsCompactDBClick()
 
 void TMainForm::MnuMainToolsOptionsClick()
 {
-    ErrorReport::guarded([this] { OptionsForm->exec(); });
+    ErrorReport::guarded([this] {
+        OptionsForm->exec();
+        // The scheduled runs may have been switched on or off.
+        refreshTray();
+    });
 }
 
 void TMainForm::showMessage(const QString& text)

@@ -16,6 +16,7 @@ class ChartViewport;
 class Clock;
 class DBNavigator;
 class DataGrid;
+class DatabaseWatch;
 class DiskSpaceProbe;
 class SmtpTransport;
 class QBarSet;
@@ -41,6 +42,7 @@ class IntervalTimer;
 class TDMVardometer;
 class TMsBox;
 class TOptionsForm;
+class TrayPresence;
 class dvChartFreeSpaceSummary;
 class dvChartSysHistory;
 class dvDirectories;
@@ -118,6 +120,18 @@ public:
     void TVMenuClick();
     void TVMenuDblClick();
 
+    // What other programs commit to the file reaches the window by itself (MainLive.cpp).
+    DatabaseWatch* databaseWatch() const { return m_databaseWatch; }
+    void DatabaseWatchChange();
+
+    // The tray icon while the scheduled runs go on (MainTray.cpp).
+    TrayPresence* trayPresence() const { return m_tray; }
+    // The tray shows how the systems stand by the rows the summary grid shows, and is there
+    // while a scheduled run is on (or the window is away in it).
+    void refreshTray();
+    void TrayOpenClick();
+    bool hiddenInTray() const { return m_hiddenInTray; }
+
     TSystemsForm* systemsForm() const { return SystemsForm; }
     TOptionsForm* optionsForm() const { return OptionsForm; }
 
@@ -145,6 +159,9 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // With the scheduled runs on and a tray to stay in, closing hides the window and the
+    // runs go on; otherwise closing ends the program, as ever.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void buildLayout();
@@ -179,6 +196,19 @@ private:
     // Today's date by the engine's clock, for the grid's colour rules.
     QDate today();
     void createInformationDialogs();
+    void createDatabaseWatch();
+    // Whether the window may reread the file now: not inside a run of its own, while a row
+    // or an in-place editor holds what the user is typing, or while a modal window or a
+    // popup is up.
+    bool mayRefreshFromFile();
+    void createTray();
+    // The scheduled check or the daily snapshot is armed.
+    bool periodicRunsOn() const;
+    // Where the user is in the window, kept across a reread of the file.
+    struct ViewPlace;
+    ViewPlace viewPlace();
+    void restoreViewPlace(const ViewPlace& place);
+    void refreshFromFile();
 
     TDMVardometer& m_dm;
     QStringList m_arguments;
@@ -199,6 +229,11 @@ private:
     ForecastBook m_forecasts;
     int m_busyDepth = 0;
     bool m_debugMode = false;
+    DatabaseWatch* m_databaseWatch = nullptr;
+    TrayPresence* m_tray = nullptr;
+    bool m_hiddenInTray = false;
+    bool m_quitting = false;              // File > Exit is closing the windows
+    bool m_quitOnLastWindowClosed = true; // the application's setting before hiding
 
     QToolBar* CoolBarMain = nullptr;
     QToolButton* BtnCheckSpace = nullptr;

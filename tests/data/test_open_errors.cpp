@@ -1,6 +1,7 @@
 #include "data/DM2.h"
 #include "data/Errors.h"
 #include "support/FileDigest.h"
+#include "support/LockHolder.h"
 #include "support/RaisedMessage.h"
 #include "support/TestDatabase.h"
 
@@ -50,32 +51,6 @@ public:
 private:
     QTemporaryDir m_dir;
     bool m_mounted = false;
-};
-
-// Another process holding the database file locked until this object goes away.
-class LockHolder {
-public:
-    bool lock(const QString& path)
-    {
-        m_process.start(QStringLiteral(HOLD_LOCK_PATH), {path});
-        if (!m_process.waitForStarted())
-            return false;
-        QByteArray out;
-        while (!out.contains("locked") && m_process.waitForReadyRead(60'000))
-            out += m_process.readAllStandardOutput();
-        return out.contains("locked");
-    }
-    ~LockHolder()
-    {
-        if (m_process.state() == QProcess::NotRunning)
-            return;
-        m_process.closeWriteChannel();
-        if (!m_process.waitForFinished(60'000))
-            m_process.kill();
-    }
-
-private:
-    QProcess m_process;
 };
 
 // What constructing the data module on the file raised: its message, and whether it was
