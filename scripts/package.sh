@@ -9,9 +9,11 @@ build="${1:-$here/build-package}"
 bash "$here/scripts/install-deps.sh"
 export DEB_BUILD_MAINT_OPTIONS=hardening=+all
 eval "$(dpkg-buildflags --export=sh)"
+# -fno-ident: no compiler banner in a .comment section that stripping leaves behind.
 cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
     -DVARDOMETER_BUILD_TESTS=OFF -DVARDOMETER_BUILD_BENCH=OFF \
-    -DCMAKE_C_FLAGS="$CFLAGS $CPPFLAGS" -DCMAKE_CXX_FLAGS="$CXXFLAGS $CPPFLAGS" \
+    -DCMAKE_C_FLAGS="$CFLAGS $CPPFLAGS -fno-ident" \
+    -DCMAKE_CXX_FLAGS="$CXXFLAGS $CPPFLAGS -fno-ident" \
     -DCMAKE_EXE_LINKER_FLAGS="$LDFLAGS" >/dev/null
 cmake --build "$build" -j"$(nproc)"
 (cd "$build" && cpack -G DEB >/dev/null)
