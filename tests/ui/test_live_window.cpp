@@ -6,6 +6,7 @@
 #include "data/DateTimeValue.h"
 #include "engine/Directories.h"
 #include "support/CliProcess.h"
+#include "support/GridEditing.h"
 #include "support/LockHolder.h"
 #include "support/MainWindowFixture.h"
 #include "support/WhileModal.h"
@@ -238,12 +239,8 @@ private Q_SLOTS:
             editor->show();
             QVERIFY(QTest::qWaitForWindowExposed(editor));
             DataGrid* grid = editor->GridSystems;
-            grid->setFocus();
-            grid->setCurrentIndex(grid->model()->index(0, 2));
-            grid->edit(grid->currentIndex());
-            auto* cell = grid->findChild<QLineEdit*>(u"InplaceEditor"_s);
+            QLineEdit* cell = openCellEditor(grid, 0, 2);
             QVERIFY(cell);
-            cell->selectAll();
             QTest::keyClicks(cell, u"900"_s);
             commitAndCheckHeld();
             QCOMPARE(cell->text(), u"900"_s);

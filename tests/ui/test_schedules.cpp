@@ -3,6 +3,7 @@
 #include "data/DM2.h"
 #include "data/DateTimeValue.h"
 #include "engine/Directories.h"
+#include "support/GridEditing.h"
 #include "support/MainWindowFixture.h"
 #include "support/WhileModal.h"
 #include "support/WidgetTestMain.h"
@@ -230,12 +231,8 @@ private Q_SLOTS:
         editor->show();
         QVERIFY(QTest::qWaitForWindowExposed(editor));
         DataGrid* grid = editor->GridSystems;
-        grid->setFocus();
-        grid->setCurrentIndex(grid->model()->index(0, 2));
-        grid->edit(grid->currentIndex());
-        auto* cell = grid->findChild<QLineEdit*>(u"InplaceEditor"_s);
+        QLineEdit* cell = openCellEditor(grid, 0, 2);
         QVERIFY(cell);
-        cell->selectAll();
         QTest::keyClicks(cell, u"lots"_s);
 
         for (int tick = 1; tick <= 2; ++tick) {
