@@ -1,3 +1,8 @@
 #include "platform/DiskSpaceProbe.h"
 
 void DiskSpaceProbe::setShareCredentials(const QList<ShareCredential>&) {}
+
+bool DiskSpaceProbe::answersAtOnce(const QString&) const
+{
+    return false;
+}

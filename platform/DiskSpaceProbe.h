@@ -60,6 +60,12 @@ public:
         return prepare(address, timeout)();
     }
 
+    // Whether the address's measurement answers at once unless something is wrong with the
+    // place it asks (a local folder, against a share across the network): a sweep measures
+    // such addresses one after another on one thread of its own, and gives threads of their
+    // own only to the rest and to one that keeps it waiting.
+    virtual bool answersAtOnce(const QString& address) const;
+
     // The passwords of SMB servers, for the measurements prepared from now on. Probes that log on
     // to nothing ignore them.
     virtual void setShareCredentials(const QList<ShareCredential>& credentials);

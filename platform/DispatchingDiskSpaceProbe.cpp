@@ -32,6 +32,12 @@ Measurement DispatchingDiskSpaceProbe::prepare(const QString& address,
     };
 }
 
+bool DispatchingDiskSpaceProbe::answersAtOnce(const QString& address) const
+{
+    const auto found = m_probes.find(diskAddressKind(address));
+    return found != m_probes.end() && found->second && found->second->answersAtOnce(address);
+}
+
 void DispatchingDiskSpaceProbe::setShareCredentials(const QList<ShareCredential>& credentials)
 {
     m_credentials = credentials;

@@ -16,4 +16,5 @@
 class LocalDiskSpaceProbe : public DiskSpaceProbe {
 public:
     Measurement prepare(const QString& address, std::chrono::milliseconds timeout) override;
+    bool answersAtOnce(const QString& address) const override;
 };

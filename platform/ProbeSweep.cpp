@@ -10,6 +10,7 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -64,12 +65,25 @@ struct Job {
 };
 
 // One sweep's state, shared by the caller and the probe threads; every field under mutex.
+//
+// Jobs that answer at once (local folders) are measured one after another by one thread,
+// the lane: a thread each would cost more than the measurements. One that keeps the lane
+// waiting is left behind to its own time-out, like any probe, and the lane's remaining jobs
+// go to the pool, so a dead mount costs what it always did. The pool gives every other job
+// a thread of its own, within the bounds below.
 struct Sweep {
     std::mutex mutex;
     std::condition_variable changed;
     std::vector<Job> jobs;
-    std::vector<size_t> running;
-    size_t next = 0;
+    std::vector<size_t> pooled;  // the pool's jobs, in the order they start
+    std::vector<size_t> running; // of the pool
+    size_t next = 0;             // the next of pooled to start
+    std::vector<size_t> prompt;  // the lane's jobs, in order
+    size_t nextPrompt = 0;
+    int lane = 0; // which lane thread is in charge; 0 before one started, -1 when none may
+    std::optional<size_t> laneJob;  // the job the lane in charge is measuring
+    std::vector<size_t> leftBehind; // lane jobs that kept it waiting, running on their own
+    Clock::duration promptWithin{};
     size_t done = 0;
     size_t concurrency = 1;
     size_t ceiling = 1;
@@ -97,14 +111,24 @@ struct Sweep {
         jobs[i].state = JobState::Done;
         ++done;
         running.erase(std::remove(running.begin(), running.end(), i), running.end());
+        leftBehind.erase(std::remove(leftBehind.begin(), leftBehind.end(), i), leftBehind.end());
+    }
+
+    // The lane's remaining jobs, for the pool to start.
+    void poolTheLanesRest()
+    {
+        lane = -1;
+        laneJob.reset();
+        for (; nextPrompt < prompt.size(); ++nextPrompt)
+            pooled.push_back(prompt[nextPrompt]);
     }
 
     // The next job that may start now, marked running. A job whose address an earlier
     // sweep is still probing is finished on the spot instead.
     std::optional<size_t> take(Clock::time_point now)
     {
-        while (!over && next < jobs.size() && hasRoom(now)) {
-            const size_t i = next++;
+        while (!over && next < pooled.size() && hasRoom(now)) {
+            const size_t i = pooled[next++];
             if (!inFlight->claim(jobs[i].address)) {
                 finish(i, ProbeOutcome::failed(ProbeFailure::EarlierProbeStillWaiting));
                 continue;
@@ -156,6 +180,47 @@ void work(const std::shared_ptr<Sweep>& sweep, size_t job)
     }
 }
 
+// The lane thread: measures the lane's jobs in order for as long as it is in charge. One
+// whose measurement kept it too long is no longer; it ends when that measurement returns.
+void measureInLane(const std::shared_ptr<Sweep>& sweep, int lane)
+{
+    std::unique_lock<std::mutex> lock(sweep->mutex);
+    while (!sweep->over && sweep->lane == lane && sweep->nextPrompt < sweep->prompt.size()) {
+        const size_t i = sweep->prompt[sweep->nextPrompt++];
+        const QString address = sweep->jobs[i].address;
+        if (!sweep->inFlight->claim(address)) {
+            sweep->finish(i, ProbeOutcome::failed(ProbeFailure::EarlierProbeStillWaiting));
+            continue;
+        }
+        sweep->jobs[i].state = JobState::Running;
+        sweep->jobs[i].started = Clock::now();
+        sweep->laneJob = i;
+        Measurement measurement = std::move(sweep->jobs[i].measurement);
+        lock.unlock();
+        ProbeOutcome outcome = runMeasurement(measurement);
+        measurement = nullptr;
+        sweep->inFlight->release(address);
+        lock.lock();
+        if (sweep->jobs[i].state != JobState::Done) {
+            sweep->finish(i, std::move(outcome));
+            sweep->lastAnswer = Clock::now();
+        }
+        if (sweep->lane == lane)
+            sweep->laneJob.reset();
+    }
+    sweep->changed.notify_all();
+}
+
+void startLane(const std::shared_ptr<Sweep>& sweep)
+{
+    sweep->lane = 1;
+    try {
+        std::thread([sweep] { measureInLane(sweep, 1); }).detach();
+    } catch (const std::system_error&) {
+        sweep->poolTheLanesRest();
+    }
+}
+
 void startThread(const std::shared_ptr<Sweep>& sweep, size_t job)
 {
     try {
@@ -176,6 +241,7 @@ QList<ProbeOutcome> sweepAddresses(DiskSpaceProbe& probe, const QStringList& add
     sweep->concurrency = static_cast<size_t>(std::max(1, settings.concurrency));
     sweep->ceiling = sweep->concurrency * CeilingPerConcurrency;
     sweep->stalledAfter = settings.stalledAfter;
+    sweep->promptWithin = settings.promptWithin;
     sweep->lastAnswer = Clock::now();
 
     QHash<QString, size_t> jobOf;
@@ -188,6 +254,8 @@ QList<ProbeOutcome> sweepAddresses(DiskSpaceProbe& probe, const QStringList& add
             Job job;
             job.address = address;
             job.measurement = probe.prepare(address, timeout);
+            (probe.answersAtOnce(address) ? sweep->prompt : sweep->pooled)
+                .push_back(sweep->jobs.size());
             sweep->jobs.push_back(std::move(job));
         }
         order << *found;
@@ -221,12 +289,20 @@ QList<ProbeOutcome> sweepAddresses(DiskSpaceProbe& probe, const QStringList& add
             sweep->spareCpu = spare;
             lastCpuSample = now;
         }
-        for (size_t k = 0; k < sweep->running.size();) {
-            const size_t i = sweep->running[k];
-            if (now - sweep->jobs[i].started >= timeout)
-                sweep->finish(i, ProbeOutcome::failed(ProbeFailure::TimedOut));
-            else
-                ++k;
+        if (sweep->lane == 0 && !sweep->prompt.empty())
+            startLane(sweep);
+        if (sweep->laneJob && now - sweep->jobs[*sweep->laneJob].started >= sweep->promptWithin) {
+            sweep->leftBehind.push_back(*sweep->laneJob);
+            sweep->poolTheLanesRest();
+        }
+        for (std::vector<size_t>* timed : {&sweep->running, &sweep->leftBehind}) {
+            for (size_t k = 0; k < timed->size();) {
+                const size_t i = (*timed)[k];
+                if (now - sweep->jobs[i].started >= timeout)
+                    sweep->finish(i, ProbeOutcome::failed(ProbeFailure::TimedOut));
+                else
+                    ++k;
+            }
         }
         while (const std::optional<size_t> job = sweep->take(now))
             startThread(sweep, *job);

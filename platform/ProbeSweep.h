@@ -20,6 +20,9 @@ struct SweepSettings {
     // probe counts. In flight at once are never more than 4 × concurrency.
     int concurrency = 32;
     std::chrono::milliseconds stalledAfter{250};
+    // How long an address that answers at once (DiskSpaceProbe::answersAtOnce) may keep the
+    // others measured one after another waiting; then it and they go on threads of their own.
+    std::chrono::milliseconds promptWithin{50};
     // Whether the processors have time to spare, asked about every 100 ms; empty: at least
     // a quarter of the machine's processor time was idle since the last time.
     std::function<bool()> cpuHasSpareCapacity;

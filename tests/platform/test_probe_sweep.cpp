@@ -6,6 +6,7 @@
 
 #include <condition_variable>
 #include <mutex>
+#include <set>
 #include <thread>
 
 using namespace Qt::Literals::StringLiterals;
@@ -23,6 +24,7 @@ struct Gate {
     int running = 0;
     int mostRunning = 0;
     int returned = 0;
+    std::set<std::thread::id> threads; // that measured an address not blocking
 
     void release()
     {
@@ -46,11 +48,14 @@ struct Gate {
 // for the gate first (a statvfs on a dead mount), the others take `delay`.
 class GatedProbe : public DiskSpaceProbe {
 public:
-    explicit GatedProbe(QStringList blocking = {}, std::chrono::milliseconds delay = 0ms)
+    explicit GatedProbe(QStringList blocking = {}, std::chrono::milliseconds delay = 0ms,
+                        bool atOnce = false)
         : m_blocking(std::move(blocking))
         , m_delay(delay)
+        , m_atOnce(atOnce)
     {
     }
+    bool answersAtOnce(const QString&) const override { return m_atOnce; }
     Measurement prepare(const QString& address, std::chrono::milliseconds) override
     {
         return [gate = gate, address, blocks = m_blocking.contains(address), delay = m_delay] {
@@ -60,6 +65,7 @@ public:
             if (blocks) {
                 gate->opened.wait(lock, [&] { return gate->open; });
             } else {
+                gate->threads.insert(std::this_thread::get_id());
                 lock.unlock();
                 std::this_thread::sleep_for(delay);
                 lock.lock();
@@ -75,6 +81,7 @@ public:
 private:
     QStringList m_blocking;
     std::chrono::milliseconds m_delay;
+    bool m_atOnce;
 };
 
 QStringList numbered(const QString& prefix, int count)
@@ -93,7 +100,10 @@ class TestProbeSweep : public QObject {
 private Q_SLOTS:
     void outcomesInTheAddressesOrder();
     void poolBound();
+    void stuckProbeTimesOutAndIsNotStartedAgain_data();
     void stuckProbeTimesOutAndIsNotStartedAgain();
+    void addressesThatAnswerAtOnceShareOneThread();
+    void oneThatDoesNotAnswerAtOnceLeavesTheRestToThePool();
     void deadPeersDoNotHoldUpTheQueue_data();
     void deadPeersDoNotHoldUpTheQueue();
     void starvedProbesKeepTheBound_data();
@@ -135,9 +145,17 @@ void TestProbeSweep::poolBound()
     QVERIFY(probe.gate->mostRunning > 1);
 }
 
+void TestProbeSweep::stuckProbeTimesOutAndIsNotStartedAgain_data()
+{
+    QTest::addColumn<bool>("atOnce");
+    QTest::newRow("an address with a thread of its own") << false;
+    QTest::newRow("a local folder, measured after another") << true;
+}
+
 void TestProbeSweep::stuckProbeTimesOutAndIsNotStartedAgain()
 {
-    auto probe = std::make_unique<GatedProbe>(QStringList{u"/mnt/dead"_s});
+    QFETCH(bool, atOnce);
+    auto probe = std::make_unique<GatedProbe>(QStringList{u"/mnt/dead"_s}, 0ms, atOnce);
     const std::shared_ptr<Gate> gate = probe->gate;
     const QStringList addresses{u"/srv/one"_s, u"/mnt/dead"_s, u"/srv/two"_s};
     SweepSettings settings;
@@ -172,6 +190,41 @@ void TestProbeSweep::stuckProbeTimesOutAndIsNotStartedAgain()
     // Once the call has returned, the path is probed again.
     GatedProbe again;
     QTRY_VERIFY(sweepAddresses(again, {u"/mnt/dead"_s}, settings).front().space);
+}
+
+void TestProbeSweep::addressesThatAnswerAtOnceShareOneThread()
+{
+    GatedProbe probe({}, 0ms, true);
+    const QStringList addresses = numbered(u"/srv/share"_s, 200);
+
+    const QList<ProbeOutcome> outcomes = sweepAddresses(probe, addresses);
+
+    for (const ProbeOutcome& outcome : outcomes)
+        QVERIFY(outcome.space);
+    QCOMPARE(probe.gate->mostRunning, 1);
+    QCOMPARE(probe.gate->threads.size(), size_t(1));
+    QVERIFY(!probe.gate->threads.count(std::this_thread::get_id()));
+}
+
+void TestProbeSweep::oneThatDoesNotAnswerAtOnceLeavesTheRestToThePool()
+{
+    // The third folder hangs (a dead network mount). The ones after it must not wait for it:
+    // it answers only once all of them have, long before its time-out.
+    const QStringList addresses = numbered(u"/srv/share"_s, 50);
+    GatedProbe probe({addresses[2]}, 0ms, true);
+    SweepSettings settings;
+    settings.timeout = 30s;
+    settings.promptWithin = 20ms;
+    settings.whileWaiting = [&] {
+        if (probe.gate->returnedCount() == addresses.size() - 1)
+            probe.gate->release();
+    };
+
+    const QList<ProbeOutcome> outcomes = sweepAddresses(probe, addresses, settings);
+
+    for (const ProbeOutcome& outcome : outcomes)
+        QVERIFY2(outcome.space, qPrintable(outcome.failure));
+    QVERIFY(probe.gate->threads.size() > 1);
 }
 
 void TestProbeSweep::deadPeersDoNotHoldUpTheQueue_data()
