@@ -26,10 +26,11 @@ set(CPACK_DEBIAN_PACKAGE_SECTION admin)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # What dpkg-shlibdeps cannot see: the database driver and the window's platform plugins are
-# Qt plugins, libcurl (mail) and libssh2 (SFTP addresses) are opened on first use, and the
-# charts name fonts that only these packages provide.
+# Qt plugins, libcurl (mail), libxlsxwriter (export) and libssh2 (SFTP addresses) are opened
+# on first use, and the charts name fonts that only these packages provide.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "libqt6sql6-sqlite, qt6-qpa-plugins, libcurl4, fonts-dejavu-core, fonts-liberation2")
+    "libqt6sql6-sqlite, qt6-qpa-plugins, libcurl4, libxlsxwriter4, fonts-dejavu-core, \
+fonts-liberation2")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libssh2-1")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "cups")
 

@@ -1,11 +1,10 @@
 #include "export/XlsxSheetWriter.h"
 
 #include "export/ExportError.h"
+#include "export/XlsxApi.h"
 #include "platform/QuietStandardError.h"
 
 #include <QFile>
-
-#include <xlsxwriter.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -17,28 +16,32 @@ using namespace Qt::Literals::StringLiterals;
 XlsxSheetWriter::XlsxSheetWriter(const QString& fileName, const QString& sheetName)
     : m_fileName(fileName)
 {
+    QString whyNot;
+    m_api = xlsxApi(&whyNot);
+    if (!m_api)
+        throw ExportError(u"Could not start the workbook %1: %2"_s.arg(fileName, whyNot));
     const QByteArray file = QFile::encodeName(fileName);
     {
         // The library prints its own lines besides returning its error; ours say it all.
         const QuietStandardError quiet;
-        m_workbook = workbook_new(file.constData());
+        m_workbook = m_api->workbookNew(file.constData());
     }
     if (!m_workbook)
         throw ExportError(u"Could not start the workbook %1"_s.arg(fileName));
-    m_sheet = workbook_add_worksheet(m_workbook, sheetName.toUtf8().constData());
-    m_bold = workbook_add_format(m_workbook);
-    m_date = workbook_add_format(m_workbook);
+    m_sheet = m_api->addWorksheet(m_workbook, sheetName.toUtf8().constData());
+    m_bold = m_api->addFormat(m_workbook);
+    m_date = m_api->addFormat(m_workbook);
     if (!m_sheet || !m_bold || !m_date)
         throw ExportError(u"Could not start the workbook %1"_s.arg(fileName));
-    format_set_bold(m_bold);
+    m_api->setBold(m_bold);
     // An unambiguous date the same everywhere; the value itself stays the serial date.
-    format_set_num_format(m_date, "yyyy-mm-dd");
+    m_api->setNumFormat(m_date, "yyyy-mm-dd");
 }
 
 XlsxSheetWriter::~XlsxSheetWriter()
 {
     if (m_workbook)
-        lxw_workbook_free(m_workbook);
+        m_api->free(m_workbook);
 }
 
 void XlsxSheetWriter::check(int error, const char* what) const
@@ -50,19 +53,19 @@ void XlsxSheetWriter::check(int error, const char* what) const
             u"A sheet holds at most %L1 rows; %2 was not written"_s.arg(MaxRows).arg(m_fileName));
     throw ExportError(u"Could not write %1 (%2): %3"_s.arg(
         m_fileName, QString::fromLatin1(what),
-        QString::fromLocal8Bit(lxw_strerror(static_cast<lxw_error>(error)))));
+        QString::fromLocal8Bit(m_api->strerror(static_cast<lxw_error>(error)))));
 }
 
 void XlsxSheetWriter::setColumnWidth(int column, double width)
 {
     const auto c = static_cast<lxw_col_t>(column);
-    check(worksheet_set_column(m_sheet, c, c, width, nullptr), "column width");
+    check(m_api->setColumn(m_sheet, c, c, width, nullptr), "column width");
 }
 
 void XlsxSheetWriter::writeHeader(int column, const QString& text)
 {
-    check(worksheet_write_string(m_sheet, 0, static_cast<lxw_col_t>(column),
-                                 text.toUtf8().constData(), m_bold),
+    check(m_api->writeString(m_sheet, 0, static_cast<lxw_col_t>(column), text.toUtf8().constData(),
+                             m_bold),
           "header");
 }
 
@@ -85,8 +88,8 @@ bool XlsxSheetWriter::writeText(int row, int column, const QString& text)
     bool cut = false;
     const QByteArray cell = cellText(text, &cut).toUtf8();
     // A string cell is never read as a formula, so no text needs escaping here.
-    check(worksheet_write_string(m_sheet, static_cast<lxw_row_t>(row),
-                                 static_cast<lxw_col_t>(column), cell.constData(), nullptr),
+    check(m_api->writeString(m_sheet, static_cast<lxw_row_t>(row), static_cast<lxw_col_t>(column),
+                             cell.constData(), nullptr),
           "text cell");
     return !cut;
 }
@@ -98,8 +101,8 @@ void XlsxSheetWriter::writeNumber(int row, int column, double value)
         writeText(row, column, QString::number(value));
         return;
     }
-    check(worksheet_write_number(m_sheet, static_cast<lxw_row_t>(row),
-                                 static_cast<lxw_col_t>(column), value, nullptr),
+    check(m_api->writeNumber(m_sheet, static_cast<lxw_row_t>(row), static_cast<lxw_col_t>(column),
+                             value, nullptr),
           "number cell");
 }
 
@@ -109,15 +112,15 @@ void XlsxSheetWriter::writeDate(int row, int column, double serialDate)
         writeText(row, column, QString::number(serialDate));
         return;
     }
-    check(worksheet_write_number(m_sheet, static_cast<lxw_row_t>(row),
-                                 static_cast<lxw_col_t>(column), serialDate, m_date),
+    check(m_api->writeNumber(m_sheet, static_cast<lxw_row_t>(row), static_cast<lxw_col_t>(column),
+                             serialDate, m_date),
           "date cell");
 }
 
 void XlsxSheetWriter::writeBoolean(int row, int column, bool value)
 {
-    check(worksheet_write_boolean(m_sheet, static_cast<lxw_row_t>(row),
-                                  static_cast<lxw_col_t>(column), value ? 1 : 0, nullptr),
+    check(m_api->writeBoolean(m_sheet, static_cast<lxw_row_t>(row), static_cast<lxw_col_t>(column),
+                              value ? 1 : 0, nullptr),
           "boolean cell");
 }
 
@@ -130,13 +133,13 @@ void XlsxSheetWriter::close()
     int closeErrno = 0;
     {
         const QuietStandardError quiet;
-        error = workbook_close(workbook);
+        error = m_api->close(workbook);
         closeErrno = errno;
     }
     errno = closeErrno;
     if (error == LXW_NO_ERROR)
         return;
-    QString reason = QString::fromLocal8Bit(lxw_strerror(error));
+    QString reason = QString::fromLocal8Bit(m_api->strerror(error));
     if (errno != 0)
         reason += u" ("_s + QString::fromLocal8Bit(std::strerror(errno)) + u')';
     throw ExportError(u"Could not write %1: %2"_s.arg(m_fileName, reason));

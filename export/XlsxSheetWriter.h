@@ -4,6 +4,7 @@
 
 #include <memory>
 
+struct XlsxApi;
 struct lxw_workbook;
 struct lxw_worksheet;
 struct lxw_format;
@@ -47,6 +48,7 @@ private:
     void check(int error, const char* what) const;
 
     QString m_fileName;
+    const XlsxApi* m_api = nullptr;
     lxw_workbook* m_workbook = nullptr;
     lxw_worksheet* m_sheet = nullptr;
     lxw_format* m_bold = nullptr;
