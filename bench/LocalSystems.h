@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QList>
 #include <QStringList>
 #include <QTemporaryDir>
 
@@ -63,4 +64,32 @@ inline double bestOf(int rounds, const std::function<void()>& work)
         best = std::min(best, static_cast<double>(timer.nsecsElapsed()) / 1e6);
     }
     return best;
+}
+
+// One run of some work, in milliseconds.
+inline double timeOnce(const std::function<void()>& work)
+{
+    QElapsedTimer timer;
+    timer.start();
+    work();
+    return static_cast<double>(timer.nsecsElapsed()) / 1e6;
+}
+
+// The middle of some figures: unlike the shortest, it says what a run usually costs.
+inline double median(QList<double> values)
+{
+    if (values.isEmpty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    const qsizetype n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+// The median of a few rounds of some work, in milliseconds.
+inline double medianOf(int rounds, const std::function<void()>& work)
+{
+    QList<double> times;
+    for (int i = 0; i < rounds; ++i)
+        times << timeOnce(work);
+    return median(times);
 }

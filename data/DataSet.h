@@ -134,6 +134,10 @@ private:
     QString m_tail;              // WHERE and ORDER BY of a query dataset
     QStringList m_columns;       // the file's spelling of each field's column
     QStringList m_quotedColumns; // the same, quoted for SQL
+    // The UPDATE for each set of changed fields (one character per field, 1 for changed) and
+    // the INSERT: a run posts a thousand rows changing the same fields of each.
+    QHash<QByteArray, QString> m_updateSql;
+    QString m_insertSql;
     FieldDefs m_declared;
     QVariantMap m_parameters;
     bool m_openAtLoad = false;

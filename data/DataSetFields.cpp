@@ -77,6 +77,8 @@ void DataSet::buildFields()
     for (int i = 0; i < defs.size(); ++i)
         m_fields.push_back(std::make_unique<Field>(*this, defs[i], i));
     m_quotedColumns.clear();
+    m_updateSql.clear();
+    m_insertSql.clear();
     for (const QString& column : std::as_const(m_columns))
         m_quotedColumns << Schema::quoted(column);
 }

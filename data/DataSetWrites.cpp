@@ -119,20 +119,18 @@ void DataSet::post()
     requireActive();
     if (m_state == DataSetState::Insert) {
         checkUnique(std::nullopt);
-        QStringList columns;
-        QStringList marks;
-        QVariantList values;
-        for (int i = 0; i < fieldCount(); ++i) {
-            columns << m_quotedColumns[i];
-            marks << u"?"_s;
-            values << m_buffer[i];
+        if (m_insertSql.isEmpty()) {
+            const QStringList marks(fieldCount(), u"?"_s);
+            m_insertSql = u"INSERT INTO %1 (%2) VALUES (%3)"_s.arg(
+                Schema::quoted(m_table), m_quotedColumns.join(u", "_s), marks.join(u", "_s));
         }
+        QVariantList values;
+        values.reserve(fieldCount());
+        for (int i = 0; i < fieldCount(); ++i)
+            values << m_buffer[i];
         DbConnection::WriteResult insert;
         try {
-            insert = m_connection.write(
-                u"INSERT INTO %1 (%2) VALUES (%3)"_s.arg(
-                    Schema::quoted(m_table), columns.join(u", "_s), marks.join(u", "_s)),
-                values);
+            insert = m_connection.write(m_insertSql, values);
         } catch (const DatabaseError& e) {
             raiseWriteError(e);
         }
@@ -152,22 +150,30 @@ void DataSet::post()
     }
     if (m_state != DataSetState::Edit)
         return;
-    QStringList assignments;
+    QByteArray changedFields(fieldCount(), '0');
     QVariantList values;
+    values.reserve(fieldCount() + 1);
     for (int i = 0; i < fieldCount(); ++i) {
         if (!m_changed[static_cast<size_t>(i)])
             continue;
-        assignments << m_quotedColumns[i] + u" = ?"_s;
+        changedFields[i] = '1';
         values << m_buffer[i];
     }
-    if (!assignments.isEmpty()) {
+    if (!values.isEmpty()) {
         checkUnique(m_rows->keyAt(m_pos));
         values << m_rows->keyAt(m_pos);
+        QString& sql = m_updateSql[changedFields];
+        if (sql.isEmpty()) {
+            QStringList assignments;
+            for (int i = 0; i < fieldCount(); ++i)
+                if (changedFields[i] == '1')
+                    assignments << m_quotedColumns[i] + u" = ?"_s;
+            sql = u"UPDATE %1 SET %2 WHERE rowid = ?"_s.arg(Schema::quoted(m_table),
+                                                            assignments.join(u", "_s));
+        }
         DbConnection::WriteResult update;
         try {
-            update = m_connection.write(u"UPDATE %1 SET %2 WHERE rowid = ?"_s.arg(
-                                            Schema::quoted(m_table), assignments.join(u", "_s)),
-                                        values);
+            update = m_connection.write(sql, values);
         } catch (const DatabaseError& e) {
             raiseWriteError(e);
         }

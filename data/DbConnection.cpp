@@ -219,22 +219,33 @@ void DbConnection::rollback()
     QSqlQuery(database()).exec(u"ROLLBACK"_s);
 }
 
-// Kept prepared, like the writes: a run sets one per system.
+// Kept prepared, like the writes, with their texts made once: a run sets one per system.
+const DbConnection::SavepointSql& DbConnection::savepointSql(const QString& name)
+{
+    auto found = m_savepointSql.find(name);
+    if (found == m_savepointSql.end())
+        found = m_savepointSql.insert(name, SavepointSql{u"SAVEPOINT "_s + name,
+                                                         u"RELEASE SAVEPOINT "_s + name,
+                                                         u"ROLLBACK TO SAVEPOINT "_s + name});
+    return *found;
+}
+
 void DbConnection::savepoint(const QString& name)
 {
-    write(u"SAVEPOINT %1"_s.arg(name), {});
+    write(savepointSql(name).begin, {});
 }
 
 void DbConnection::releaseSavepoint(const QString& name)
 {
-    write(u"RELEASE SAVEPOINT %1"_s.arg(name), {});
+    write(savepointSql(name).release, {});
 }
 
 void DbConnection::rollbackToSavepoint(const QString& name)
 {
     // Rolling back to a savepoint keeps it open; releasing it then ends it with nothing in it.
-    write(u"ROLLBACK TO SAVEPOINT %1"_s.arg(name), {});
-    write(u"RELEASE SAVEPOINT %1"_s.arg(name), {});
+    const SavepointSql& sql = savepointSql(name);
+    write(sql.rollback, {});
+    write(sql.release, {});
 }
 
 QSqlQuery DbConnection::exec(const QString& sql, const QVariantList& values) const

@@ -92,5 +92,10 @@ private:
     // SQLite's own prepared statements: QSqlQuery spends more on binding than SQLite on
     // the write itself. Finalised when the connection closes.
     QHash<QString, struct sqlite3_stmt*> m_writeStatements;
+    struct SavepointSql {
+        QString begin, release, rollback;
+    };
+    const SavepointSql& savepointSql(const QString& name);
+    QHash<QString, SavepointSql> m_savepointSql;
     void finalizeWriteStatements();
 };
