@@ -5,6 +5,7 @@
 #include "data/Schema.h"
 #include "data/SchemaVersion.h"
 
+#include <QSet>
 #include <QSqlQuery>
 
 using namespace Qt::Literals::StringLiterals;
@@ -20,13 +21,14 @@ void requireOwnTables(DbConnection& db, int version)
     // Brought by the first upgrade, so a file that says it had it must hold it.
     if (version >= 1)
         tables << Schema::credentials();
+    // One reading of the schema's names: every run opens the file, so this is kept short.
+    QSet<QString> present;
+    QSqlQuery names = db.exec(u"SELECT name FROM sqlite_master WHERE type IN ('table', 'view')"_s);
+    while (names.next())
+        present.insert(names.value(0).toString().toCaseFolded());
+    names.finish();
     for (const TableDef& table : std::as_const(tables)) {
-        QSqlQuery found = db.exec(u"SELECT 1 FROM sqlite_master WHERE type IN ('table', 'view') "
-                                  u"AND name = ? COLLATE NOCASE"_s,
-                                  {table.name});
-        const bool exists = found.next();
-        found.finish();
-        if (!exists)
+        if (!present.contains(table.name.toCaseFolded()))
             throw DatabaseError(
                 u"Cannot open the database %1: it is not a Vardometer database (Table '%2' "
                 u"not found)"_s.arg(db.fileName(), table.name));
