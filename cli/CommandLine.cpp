@@ -7,7 +7,9 @@ using namespace Qt::Literals::StringLiterals;
 namespace {
 
 // The verbs' options that take a value: the word after one is never read as an option.
-const QStringList OptionsWithValue = {u"--timeout"_s, u"--system"_s, u"--output"_s};
+const QStringList OptionsWithValue = {u"--timeout"_s, u"--system"_s,   u"--output"_s,
+                                      u"--warning"_s, u"--critical"_s, u"--max-age"_s,
+                                      u"-w"_s,        u"-c"_s,         u"-t"_s};
 
 qsizetype countWordsNotOptions(const QStringList& arguments)
 {

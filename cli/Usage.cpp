@@ -24,6 +24,10 @@ const QList<VerbLines>& verbs()
          {u"export summary|history|systems [--system NAME] --output FILE [DATABASE]"_s}},
         {u"compact"_s, {u"compact [DATABASE]"_s}},
         {u"forecast"_s, {u"forecast [--system NAME] [--json] [DATABASE]"_s}},
+        {u"metrics"_s, {u"metrics [--output FILE] [DATABASE]"_s}},
+        {u"plugin"_s,
+         {u"plugin [--system NAME]... [--warning MB|%] [--critical MB|%] [--measure] "
+          u"[--max-age HOURS] [--timeout SECONDS] [DATABASE]"_s}},
     };
     return table;
 }

@@ -3,7 +3,10 @@
 #include "cli/ExportCommand.h"
 #include "cli/ForecastCommand.h"
 #include "cli/InitCommand.h"
+#include "cli/MetricsCommand.h"
 #include "cli/OutputText.h"
+#include "cli/PluginCheck.h"
+#include "cli/PluginCommand.h"
 #include "cli/RunCommand.h"
 #include "cli/Usage.h"
 
@@ -31,6 +34,10 @@ int runVerb(const QString& verb, const QStringList& arguments)
         return runCompactCommand(arguments, stdout, stderr);
     if (verb == u"forecast")
         return runForecastCommand(arguments, stdout, stderr);
+    if (verb == u"metrics")
+        return runMetricsCommand(arguments, stdout, stderr);
+    if (verb == u"plugin")
+        return runPluginCommand(arguments, stdout, stderr);
     return Usage::wrongCommandLine(stderr);
 }
 
@@ -47,6 +54,11 @@ int run(const CommandLine& line)
         printLine(stdout, QStringLiteral("vardometer-cli " VARDOMETER_VERSION));
         return 0;
     case CommandLine::Action::Wrong:
+        // A monitoring system reads the check's state from its status: 2 would be CRITICAL.
+        if (line.verb == u"plugin") {
+            printLine(stdout, PluginCheck::unknown(u"wrong command line: "_s + line.error).line);
+            return Usage::wrongCommandLine(stderr, line.verb), 3;
+        }
         if (!line.error.isEmpty())
             printLine(stderr, u"vardometer-cli: "_s + line.error);
         return Usage::wrongCommandLine(stderr, line.verb);

@@ -4,30 +4,14 @@
 
 #include "data/DM2.h"
 #include "data/Errors.h"
+#include "engine/StoredCredentials.h"
 #include "platform/ProbeSweep.h"
-#include "platform/ShareCredential.h"
 
 #include <QSqlQuery>
 
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
-
-// The logons of the Options dialog's Credentials tab. A file without the table (never
-// upgraded) simply has none.
-QList<ShareCredential> shareCredentials(DbConnection& db)
-{
-    QList<ShareCredential> credentials;
-    try {
-        QSqlQuery q = db.exec(u"SELECT Server, Domain, Username, Password FROM Credentials"_s);
-        while (q.next())
-            credentials << ShareCredential{q.value(0).toString(), q.value(1).toString(),
-                                           q.value(2).toString(), q.value(3).toString()};
-        q.finish();
-    } catch (const DatabaseError&) {
-    }
-    return credentials;
-}
 
 // Every address of the Systems table, as the file holds it now. Empty ones are left to the
 // walk, which reports them at their row.
@@ -72,7 +56,7 @@ void dvDirectories::measureAllAddresses()
 {
     m_measured.clear();
     DbConnection& db = m_dm.ADOVardometer;
-    m_probe.setShareCredentials(shareCredentials(db));
+    m_probe.setShareCredentials(storedShareCredentials(db));
     const QStringList addresses = systemsAddresses(db);
 
     MeasuringShown shown(m_host);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/SystemStates.h"
+#include "engine/SystemStates.h"
 
 #include <QIcon>
 #include <QObject>

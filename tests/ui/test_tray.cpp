@@ -8,7 +8,7 @@
 #include "toolkit/IntervalTimer.h"
 #include "ui/DatabaseWatch.h"
 #include "ui/MainForm.h"
-#include "ui/SystemStates.h"
+#include "engine/SystemStates.h"
 #include "ui/TrayPresence.h"
 
 #include <QAction>

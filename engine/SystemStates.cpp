@@ -1,4 +1,4 @@
-#include "ui/SystemStates.h"
+#include "engine/SystemStates.h"
 
 #include "data/Variant.h"
 
