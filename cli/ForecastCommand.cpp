@@ -1,6 +1,7 @@
 #include "cli/ForecastCommand.h"
 
 #include "cli/OutputText.h"
+#include "cli/ReportConnection.h"
 #include "cli/Usage.h"
 
 #include "data/DM2.h"
@@ -126,7 +127,9 @@ int runForecastCommand(const QStringList& arguments, FILE* out, FILE* err)
     try {
         DbConnection db(u"ForecastCommand"_s);
         db.setFileName(request->file);
+        db.setMemoryMapBytes(ReportMemoryMapBytes);
         DatabaseOpener::open(db, DatabaseAccess::ReadOnly);
+        const DbConnection::ReadSnapshot snapshot(db);
         ForecastBook book;
         if (request->system.isEmpty()) {
             book.recomputeAll(db);

@@ -2,6 +2,7 @@
 
 #include "cli/MetricsText.h"
 #include "cli/OutputText.h"
+#include "cli/ReportConnection.h"
 #include "cli/Usage.h"
 
 #include "data/DM2.h"
@@ -65,10 +66,15 @@ int runMetricsCommand(const QStringList& arguments, FILE* out, FILE* err)
     try {
         DbConnection db(u"MetricsCommand"_s);
         db.setFileName(request->file);
+        db.setMemoryMapBytes(ReportMemoryMapBytes);
         DatabaseOpener::open(db, DatabaseAccess::ReadOnly);
-        const QList<LatestFigures> systems = LatestFiguresReader::readAll(db);
+        QList<LatestFigures> systems;
         ForecastBook forecasts;
-        forecasts.recomputeAll(db);
+        {
+            const DbConnection::ReadSnapshot snapshot(db);
+            systems = LatestFiguresReader::readAll(db);
+            forecasts.recomputeAll(db);
+        }
         db.close();
         const QByteArray text = metricsText(systems, forecasts);
         if (request->output.isEmpty()) {

@@ -179,27 +179,26 @@ QByteArray metricsText(const QList<LatestFigures>& systems, const ForecastBook& 
         GaugeFamily family(out, "vardometer_forecast_state",
                            "The forecast's state: filling, not_filling or not_enough_history.");
         const std::pair<ForecastState, const char*> states[] = {
-            {ForecastState::Filling, "filling"},
-            {ForecastState::NotFilling, "not_filling"},
-            {ForecastState::NotEnoughHistory, "not_enough_history"}};
+            {ForecastState::Filling, ",state=\"filling\""},
+            {ForecastState::NotFilling, ",state=\"not_filling\""},
+            {ForecastState::NotEnoughHistory, ",state=\"not_enough_history\""}};
         for (const Series& s : all) {
             if (!s.forecast)
                 continue;
             for (const auto& [state, name] : states)
-                family.sample(s.labels + ",state=\"" + name + '"',
-                              s.forecast->state == state ? 1 : 0);
+                family.sample(s.labels, name, s.forecast->state == state ? 1 : 0);
         }
     }
     {
         GaugeFamily family(out, "vardometer_alert_state",
                            "The system's alert state: ok, threshold_reached or not_found.");
         const std::pair<SystemState, const char*> states[] = {
-            {SystemState::Ok, "ok"},
-            {SystemState::AtThreshold, "threshold_reached"},
-            {SystemState::NotFound, "not_found"}};
+            {SystemState::Ok, ",state=\"ok\""},
+            {SystemState::AtThreshold, ",state=\"threshold_reached\""},
+            {SystemState::NotFound, ",state=\"not_found\""}};
         for (const Series& s : all)
             for (const auto& [state, name] : states)
-                family.sample(s.labels + ",state=\"" + name + '"', s.state == state ? 1 : 0);
+                family.sample(s.labels, name, s.state == state ? 1 : 0);
     }
     return out;
 }

@@ -2,6 +2,7 @@
 
 #include "cli/OutputText.h"
 #include "cli/PluginCheck.h"
+#include "cli/ReportConnection.h"
 #include "cli/Usage.h"
 
 #include "data/DM2.h"
@@ -228,6 +229,7 @@ PluginCheck::Outcome checkDatabase(const Request& request)
 {
     DbConnection db(u"PluginCommand"_s);
     db.setFileName(request.file);
+    db.setMemoryMapBytes(ReportMemoryMapBytes);
     DatabaseOpener::open(db, DatabaseAccess::ReadOnly);
     QString missing;
     const QList<LatestFigures> systems =

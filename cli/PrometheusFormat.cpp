@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstring>
 
 namespace PrometheusFormat {
 
@@ -23,15 +24,28 @@ QByteArray labelValue(const QString& text)
     return escaped;
 }
 
+namespace {
+
+// Writes the value's text into buffer, which holds 32 characters; returns its length.
+qsizetype writeValue(double value, char* buffer)
+{
+    const char* special = std::isnan(value)   ? "NaN"
+                          : std::isinf(value) ? (value > 0 ? "+Inf" : "-Inf")
+                                              : nullptr;
+    if (special) {
+        const qsizetype length = qstrlen(special);
+        std::memcpy(buffer, special, static_cast<size_t>(length));
+        return length;
+    }
+    return std::to_chars(buffer, buffer + 32, value).ptr - buffer;
+}
+
+} // namespace
+
 QByteArray sampleValue(double value)
 {
-    if (std::isnan(value))
-        return "NaN";
-    if (std::isinf(value))
-        return value > 0 ? "+Inf" : "-Inf";
     char buffer[32];
-    const std::to_chars_result r = std::to_chars(buffer, buffer + sizeof buffer, value);
-    return QByteArray(buffer, r.ptr - buffer);
+    return QByteArray(buffer, writeValue(value, buffer));
 }
 
 GaugeFamily::GaugeFamily(QByteArray& out, const char* name, const char* help)
@@ -42,9 +56,13 @@ GaugeFamily::GaugeFamily(QByteArray& out, const char* name, const char* help)
     m_out += "# TYPE " + m_name + " gauge\n";
 }
 
-void GaugeFamily::sample(const QByteArray& labels, double value)
+void GaugeFamily::sample(const QByteArray& labels, const char* more, double value)
 {
-    m_out += m_name + '{' + labels + "} " + sampleValue(value) + '\n';
+    char buffer[32];
+    const qsizetype length = writeValue(value, buffer);
+    m_out.append(m_name).append('{').append(labels).append(more).append("} ", 2);
+    m_out.append(buffer, length);
+    m_out.append('\n');
 }
 
 } // namespace PrometheusFormat

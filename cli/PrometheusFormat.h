@@ -21,7 +21,9 @@ QByteArray sampleValue(double value);
 class GaugeFamily {
 public:
     GaugeFamily(QByteArray& out, const char* name, const char* help);
-    void sample(const QByteArray& labels, double value);
+    void sample(const QByteArray& labels, double value) { sample(labels, "", value); }
+    // With more labels after those, already escaped and starting with a comma.
+    void sample(const QByteArray& labels, const char* more, double value);
 
 private:
     QByteArray& m_out;

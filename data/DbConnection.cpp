@@ -121,6 +121,10 @@ void DbConnection::open()
         probe.exec(u"PRAGMA query_only = 1"_s);
         probe.finish();
     }
+    if (m_memoryMapBytes > 0) {
+        probe.exec(u"PRAGMA mmap_size = %1"_s.arg(m_memoryMapBytes));
+        probe.finish();
+    }
     sqlite3* handle = sqliteHandle(db);
     if (!m_readOnly && handle && sqlite3_db_readonly(handle, "main") == 1)
         fail(u"the file cannot be written"_s);
@@ -198,6 +202,25 @@ void DbConnection::beginTransaction()
     }
 }
 
+DbConnection::ReadSnapshot::ReadSnapshot(DbConnection& db)
+    : m_db(db)
+{
+    if (db.inTransaction())
+        return;
+    QSqlQuery begin(db.database());
+    if (!begin.exec(u"BEGIN DEFERRED"_s))
+        db.raise(u"Cannot start reading"_s, begin.lastError());
+    m_open = true;
+}
+
+DbConnection::ReadSnapshot::~ReadSnapshot()
+{
+    // Nothing was written, so ending the read cannot lose anything; a failure to end it
+    // (the connection already gone) leaves nothing to undo either.
+    if (m_open && m_db.isConnected())
+        QSqlQuery(m_db.database()).exec(u"COMMIT"_s);
+}
+
 void DbConnection::commit()
 {
     if (m_transactionDepth == 0 || --m_transactionDepth > 0)
@@ -265,6 +288,94 @@ void DbConnection::finalizeWriteStatements()
     for (sqlite3_stmt* statement : std::as_const(m_writeStatements))
         sqlite3_finalize(statement);
     m_writeStatements.clear();
+    for (sqlite3_stmt* statement : std::as_const(m_readStatements))
+        sqlite3_finalize(statement);
+    m_readStatements.clear();
+}
+
+sqlite3_stmt* DbConnection::prepared(QHash<QString, sqlite3_stmt*>& statements,
+                                     const QString& sql) const
+{
+    sqlite3* db = isConnected() ? sqliteHandle(database()) : nullptr;
+    if (!db)
+        raise(m_fileName,
+              QSqlError(QString(), u"the database is not connected"_s, QSqlError::ConnectionError));
+    auto found = statements.constFind(sql);
+    if (found == statements.constEnd()) {
+        const QByteArray text = sql.toUtf8();
+        sqlite3_stmt* statement = nullptr;
+        if (sqlite3_prepare_v2(db, text.constData(), static_cast<int>(text.size()), &statement,
+                               nullptr) != SQLITE_OK)
+            raise(m_fileName, QSqlError(QString(), QString::fromUtf8(sqlite3_errmsg(db)),
+                                        QSqlError::StatementError,
+                                        QString::number(sqlite3_extended_errcode(db))));
+        found = statements.insert(sql, statement);
+    }
+    return *found;
+}
+
+bool DbConnection::Row::isNumber(int column) const
+{
+    const int type = sqlite3_column_type(m_statement, column);
+    return type == SQLITE_INTEGER || type == SQLITE_FLOAT;
+}
+
+bool DbConnection::Row::isNull(int column) const
+{
+    return sqlite3_column_type(m_statement, column) == SQLITE_NULL;
+}
+
+double DbConnection::Row::number(int column) const
+{
+    return sqlite3_column_double(m_statement, column);
+}
+
+qint64 DbConnection::Row::integer(int column) const
+{
+    return sqlite3_column_int64(m_statement, column);
+}
+
+bool DbConnection::Row::isText(int column) const
+{
+    return sqlite3_column_type(m_statement, column) == SQLITE_TEXT;
+}
+
+QByteArrayView DbConnection::Row::utf8(int column) const
+{
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(m_statement, column));
+    return QByteArrayView(text, sqlite3_column_bytes(m_statement, column));
+}
+
+QVariant DbConnection::Row::value(int column) const
+{
+    return SqliteValues::columnValue(m_statement, column);
+}
+
+void DbConnection::readRows(const QString& sql, const QVariantList& values,
+                            const std::function<void(const Row&)>& row) const
+{
+    sqlite3_stmt* statement = prepared(m_readStatements, sql);
+    sqlite3* db = sqlite3_db_handle(statement);
+    // Reset on every way out, so the statement never keeps the file's read lock.
+    struct Reset {
+        sqlite3_stmt* statement;
+        ~Reset() { sqlite3_reset(statement); }
+    } reset{statement};
+    const auto fail = [&] {
+        raise(m_fileName,
+              QSqlError(QString(), QString::fromUtf8(sqlite3_errmsg(db)), QSqlError::StatementError,
+                        QString::number(sqlite3_extended_errcode(db))));
+    };
+    sqlite3_reset(statement);
+    sqlite3_clear_bindings(statement);
+    for (int i = 0; i < values.size(); ++i)
+        if (SqliteValues::bindValue(statement, i + 1, values[i]) != SQLITE_OK)
+            fail();
+    int rc = SQLITE_ROW;
+    while ((rc = sqlite3_step(statement)) == SQLITE_ROW)
+        row(Row(statement));
+    if (rc != SQLITE_DONE)
+        fail();
 }
 
 DbConnection::WriteResult DbConnection::write(const QString& sql, const QVariantList& values)
@@ -278,16 +389,7 @@ DbConnection::WriteResult DbConnection::write(const QString& sql, const QVariant
               QSqlError(QString(), QString::fromUtf8(sqlite3_errmsg(db)), QSqlError::StatementError,
                         QString::number(sqlite3_extended_errcode(db))));
     };
-    auto found = m_writeStatements.constFind(sql);
-    if (found == m_writeStatements.constEnd()) {
-        const QByteArray text = sql.toUtf8();
-        sqlite3_stmt* prepared = nullptr;
-        if (sqlite3_prepare_v2(db, text.constData(), static_cast<int>(text.size()), &prepared,
-                               nullptr) != SQLITE_OK)
-            fail();
-        found = m_writeStatements.insert(sql, prepared);
-    }
-    sqlite3_stmt* statement = *found;
+    sqlite3_stmt* statement = prepared(m_writeStatements, sql);
     sqlite3_reset(statement);
     sqlite3_clear_bindings(statement);
     for (int i = 0; i < values.size(); ++i)

@@ -120,7 +120,11 @@ std::vector<Sample> dailySamples(const QList<HistoryPoint>& points, int from)
     auto flush = [&] {
         if (moments.empty())
             return;
-        samples.push_back({median(moments), median(taken)});
+        // Most days hold one snapshot: its own figures, without copying it to find them.
+        if (moments.size() == 1)
+            samples.push_back({moments.front(), taken.front()});
+        else
+            samples.push_back({median(moments), median(taken)});
         moments.clear();
         taken.clear();
     };

@@ -1,12 +1,13 @@
 #include "engine/ForecastBook.h"
 
 #include "data/DbConnection.h"
-
-#include "data/DateTimeValue.h"
+#include "data/HistoryWindow.h"
 
 #include <QSqlQuery>
 
-#include <cmath>
+#include <atomic>
+#include <optional>
+#include <thread>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -21,73 +22,13 @@ QStringList systemNames(const DbConnection& db)
     return names;
 }
 
-namespace {
-
-// A stored number, or nothing for Null, text (even text that looks like a number: the column
-// is numeric, so such a row was not written by a measurement) and values that are no number.
-std::optional<double> storedNumber(const QVariant& value)
-{
-    switch (value.typeId()) {
-    case QMetaType::Int:
-    case QMetaType::LongLong:
-    case QMetaType::UInt:
-    case QMetaType::ULongLong:
-    case QMetaType::Double: {
-        const double number = value.toDouble();
-        if (std::isfinite(number))
-            return number;
-        break;
-    }
-    default:
-        break;
-    }
-    return std::nullopt;
-}
-
-// The rows a forecast can use, as SQL: numbers where numbers belong, a date the calendar
-// holds, and sizes a disk can have. The rest are skipped wherever they are, so that one of
-// them can neither bend the trend nor, as the newest row, move the window away from it.
-const QString UsableRow =
-    u"typeof(Date) IN ('integer', 'real') AND Date >= %1 AND Date < %2 "
-    u"AND typeof(FreeMB) IN ('integer', 'real') AND typeof(TotalMB) IN ('integer', 'real') "
-    u"AND FreeMB >= 0 AND TotalMB > 0 AND FreeMB <= TotalMB "
-    u"AND (Time IS NULL OR (typeof(Time) IN ('integer', 'real') AND Time >= 0 AND Time < 1))"_s
-        .arg(DateTimeValue::FirstShownDay, 0, 'f', 0)
-        .arg(DateTimeValue::LastShownDay + 1, 0, 'f', 0);
-
-} // namespace
-
-std::optional<HistoryPoint> pointFrom(const QVariant& date, const QVariant& time,
-                                      const QVariant& freeMB, const QVariant& totalMB)
-{
-    const std::optional<double> d = storedNumber(date);
-    const std::optional<double> f = storedNumber(freeMB);
-    const std::optional<double> t = storedNumber(totalMB);
-    const std::optional<double> tm =
-        time.isNull() ? std::optional<double>(0.0) : storedNumber(time);
-    if (!d || !f || !t || !tm)
-        return std::nullopt;
-    return HistoryPoint{*d, *tm, *f, *t};
-}
-
 QList<HistoryPoint> recentHistory(const DbConnection& db, const QString& system)
 {
-    // The newest usable date first (a walk of the index from its end that stops at the first
-    // usable row), then the rows from a day before the window on, in index order, so nothing
-    // is sorted and nothing older is read.
-    QSqlQuery q = db.exec(u"SELECT Date, Time, FreeMB, TotalMB FROM FreeSpaceHistory "
-                          u"WHERE System = ? AND Date >= "
-                          u"(SELECT Date FROM FreeSpaceHistory WHERE System = ? AND %1 "
-                          u"ORDER BY Date DESC LIMIT 1) - ? "
-                          u"ORDER BY Date, Time"_s.arg(UsableRow),
-                          {system, system, Forecast::WindowDays + 1});
+    // A day more than the window, so the forecast has the rows just before it too.
     QList<HistoryPoint> points;
-    while (q.next()) {
-        // Checked here too, with the same rules as the forecast's own.
-        if (const std::optional<HistoryPoint> p =
-                pointFrom(q.value(0), q.value(1), q.value(2), q.value(3)))
-            points.append(*p);
-    }
+    for (const HistoryWindow::Snapshot& s :
+         HistoryWindow::newest(db, system, Forecast::WindowDays + 1))
+        points.append({s.date, s.time.value_or(0.0), s.freeMB, s.totalMB});
     return points;
 }
 
@@ -98,13 +39,77 @@ DiskForecast forecastFor(const DbConnection& db, const QString& system)
 
 } // namespace ForecastReader
 
+namespace {
+
+// Enough systems that a second connection and a thread pay for themselves.
+constexpr qsizetype ShareFrom = 200;
+
+QList<DiskForecast> forecastsOf(const DbConnection& db, const QStringList& names)
+{
+    QList<DiskForecast> forecasts;
+    forecasts.reserve(names.size());
+    for (const QString& system : names)
+        forecasts.append(ForecastReader::forecastFor(db, system));
+    return forecasts;
+}
+
+// The forecasts of some systems on a read-only connection of its own, for a thread of its
+// own: nothing when that connection cannot be had, and the caller does the work itself.
+std::optional<QList<DiskForecast>> forecastsAside(const DbConnection& like,
+                                                  const QStringList& names)
+{
+    static std::atomic<int> connections = 0;
+    try {
+        DbConnection own(u"ForecastsAside%1"_s.arg(++connections));
+        own.setFileName(like.fileName());
+        own.setReadOnly(true);
+        own.setMemoryMapBytes(like.memoryMapBytes());
+        own.open();
+        std::optional<QList<DiskForecast>> forecasts;
+        {
+            const DbConnection::ReadSnapshot snapshot(own);
+            forecasts = forecastsOf(own, names);
+        }
+        own.close();
+        return forecasts;
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+}
+
+} // namespace
+
 void ForecastBook::recomputeAll(const DbConnection& db)
 {
+    const QStringList names = ForecastReader::systemNames(db);
+    // Half the systems on a second processor. A connection in a transaction may hold rows
+    // nobody else sees yet: it reads alone.
+    const bool share = names.size() >= ShareFrom && !db.inTransaction() &&
+                       std::thread::hardware_concurrency() > 1 && !db.fileName().isEmpty();
+    const qsizetype mine = share ? names.size() / 2 : names.size();
+    std::optional<QList<DiskForecast>> aside;
+    std::thread helper;
+    if (share)
+        helper = std::thread([&] { aside = forecastsAside(db, names.mid(mine)); });
+    QList<DiskForecast> forecasts;
+    try {
+        forecasts = forecastsOf(db, names.first(mine));
+    } catch (...) {
+        if (helper.joinable())
+            helper.join();
+        throw;
+    }
+    if (helper.joinable())
+        helper.join();
+    if (share)
+        forecasts += aside ? *aside : forecastsOf(db, names.mid(mine));
+
     QList<Entry> entries;
     QHash<QString, qsizetype> index;
-    for (const QString& system : ForecastReader::systemNames(db)) {
-        index.insert(system.toCaseFolded(), entries.size());
-        entries.append({system, ForecastReader::forecastFor(db, system)});
+    entries.reserve(names.size());
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        index.insert(names[i].toCaseFolded(), entries.size());
+        entries.append({names[i], forecasts[i]});
     }
     // Replaced only once everything was read: a failure leaves the previous book whole.
     m_entries = std::move(entries);

@@ -20,11 +20,6 @@ namespace ForecastReader {
 // The systems of the Systems table, by name.
 QStringList systemNames(const DbConnection& db);
 
-// One stored row as a snapshot; nothing when a value that must be a number is not one (Null,
-// text, a value that is no finite number). A missing time of day counts as midnight.
-std::optional<HistoryPoint> pointFrom(const QVariant& date, const QVariant& time,
-                                      const QVariant& freeMB, const QVariant& totalMB);
-
 // The system's snapshots of the forecast's window before its newest one, oldest first;
 // rows no disk could have given (text or Null figures, dates outside the calendar, impossible
 // sizes) are left out. Names compare without case, as everywhere.

@@ -239,7 +239,14 @@ double twoSidedZ(double share)
 
 double twoSidedT(double share, double degreesOfFreedom)
 {
-    const double z = twoSidedZ(share);
+    // Every forecast asks for the same share: the bisection runs once per thread for it.
+    thread_local double lastShare = -1;
+    thread_local double lastZ = 0;
+    if (share != lastShare) {
+        lastZ = twoSidedZ(share);
+        lastShare = share;
+    }
+    const double z = lastZ;
     const double z3 = z * z * z;
     const double z5 = z3 * z * z;
     const double v = degreesOfFreedom;

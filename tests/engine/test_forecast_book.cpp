@@ -155,6 +155,51 @@ private Q_SLOTS:
         QCOMPARE(book.entries().size(), 3);
         QCOMPARE(book.find(u"Web"_s)->state, ForecastState::Filling);
     }
+
+    // Many systems are shared out between two connections and threads; the book must hold
+    // what each system's forecast on its own gives, in the same order.
+    void manySystemsGiveWhatEachGivesAlone()
+    {
+        QList<DatabaseCreator::NewSystem> systems;
+        for (int i = 0; i < 300; ++i)
+            systems.append({u"SRV%1"_s.arg(i, 3, 10, QChar(u'0')), u"/d"_s, {}});
+        TestDatabase file(systems);
+        DbConnection writer(u"Writer"_s);
+        writer.setFileName(file.path());
+        writer.open();
+        writer.beginTransaction();
+        for (int i = 0; i < 300; i += 3) {
+            for (int d = 0; d < 40 + i % 50; ++d) {
+                const double taken = 1000.0 * (i % 7) * d + 500.0 * (d % 5);
+                writer.write(u"INSERT INTO FreeSpaceHistory (System, Date, Time, FreeMB, "
+                             u"TotalMB) VALUES (?, ?, ?, ?, ?)"_s,
+                             {systems[i].name, DateTimeValue::fromDate(First) + d, 0.5,
+                              400'000 - taken, 400'000});
+            }
+        }
+        writer.commit();
+        writer.close();
+
+        DbConnection db(u"Reader"_s);
+        db.setFileName(file.path());
+        db.open();
+        ForecastBook book;
+        book.recomputeAll(db);
+        QCOMPARE(book.entries().size(), 300);
+        int filling = 0;
+        for (qsizetype i = 0; i < 300; ++i) {
+            const ForecastBook::Entry& e = book.entries()[i];
+            QCOMPARE(e.system, systems[i].name);
+            const DiskForecast alone = ForecastReader::forecastFor(db, e.system);
+            QCOMPARE(e.forecast.state, alone.state);
+            QCOMPARE(e.forecast.lastSnapshot, alone.lastSnapshot);
+            QCOMPARE(e.forecast.daysLeft, alone.daysLeft);
+            QCOMPARE(e.forecast.lowDays, alone.lowDays);
+            QCOMPARE(e.forecast.highDays, alone.highDays);
+            filling += e.forecast.state == ForecastState::Filling;
+        }
+        QVERIFY(filling > 50);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestForecastBook)
