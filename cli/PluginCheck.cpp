@@ -182,13 +182,24 @@ Outcome check(const QList<Reading>& readings, const Levels& levels)
         perf << perfItem(label, r, levels);
     }
 
+    // The first line stays short however many systems are in trouble: the worst ten by name,
+    // then how many more.
+    constexpr qsizetype MostNamed = 10;
     QStringList problems;
+    qsizetype unnamed = 0;
     std::stable_sort(judged.begin(), judged.end(), [](const Judged& a, const Judged& b) {
         return severity(a.verdict.state) > severity(b.verdict.state);
     });
-    for (const Judged& j : judged)
-        if (j.verdict.state != State::Ok)
+    for (const Judged& j : judged) {
+        if (j.verdict.state == State::Ok)
+            continue;
+        if (problems.size() < MostNamed)
             problems << shownName(j.reading->name) + u": "_s + j.verdict.text;
+        else
+            ++unnamed;
+    }
+    if (unnamed > 0)
+        problems << u"and %1 more"_s.arg(unnamed);
 
     QString text;
     if (!problems.isEmpty()) {

@@ -14,5 +14,11 @@ done
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 export DEBIAN_FRONTEND=noninteractive
+# prometheus is here for its promtool, which checks the metrics output; its own server must
+# not start listening on this machine because of that.
+if [[ " ${missing[*]} " == *" prometheus "* ]] && command -v systemctl >/dev/null &&
+    [ -d /run/systemd/system ]; then
+    $sudo systemctl mask prometheus.service >/dev/null
+fi
 $sudo apt-get update
 $sudo apt-get install -y --no-install-recommends "${packages[@]}"
