@@ -12,7 +12,14 @@
 #include "data/LatestFigures.h"
 #include "engine/ForecastBook.h"
 
+#include <QFileInfo>
 #include <QSaveFile>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include <optional>
 
@@ -48,12 +55,41 @@ std::optional<Request> parse(const QStringList& arguments)
 }
 
 // Written beside the file under a name of its own and renamed over it once complete and on
-// disk; on any failure the file keeps what it held.
+// disk; on any failure the file keeps what it held. Only a regular file (or a link to one) is
+// replaced: renaming over a device or a pipe would put a file where the device was.
 void replaceFile(const QString& name, const QByteArray& text)
 {
+    const QFileInfo target(name);
+    if (target.exists() && !target.isFile())
+        throw VardometerError(u"Cannot write %1: it is not a regular file"_s.arg(name));
     QSaveFile file(name);
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit())
-        throw VardometerError(u"Cannot write %1: %2"_s.arg(name, file.errorString()));
+    const auto fail = [&](int error) {
+        // QSaveFile words some failures of the system's (a full disk) as an unknown error;
+        // the system's own words say more.
+        QString reason = file.errorString();
+        if ((reason.isEmpty() || reason == u"Unknown error") && error != 0)
+            reason = QString::fromLocal8Bit(std::strerror(error));
+        file.cancelWriting();
+        throw VardometerError(u"Cannot write %1: %2"_s.arg(name, reason));
+    };
+    errno = 0;
+    if (!file.open(QIODevice::WriteOnly))
+        fail(errno);
+    // The replacement keeps the owner and group of the file it replaces where this process
+    // may give them (as root), so a collector that reads it by its group still can.
+    struct stat old {};
+    if (target.exists() && ::stat(QFile::encodeName(name).constData(), &old) == 0 &&
+        (old.st_uid != ::geteuid() || old.st_gid != ::getegid())) {
+        // Not ours to give (not root): the file is still replaced, and is ours.
+        if (::fchown(file.handle(), old.st_uid, old.st_gid) != 0)
+            errno = 0;
+    }
+    errno = 0;
+    if (file.write(text) != text.size())
+        fail(errno);
+    errno = 0;
+    if (!file.commit())
+        fail(errno);
 }
 
 } // namespace

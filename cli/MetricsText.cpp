@@ -56,7 +56,7 @@ struct Series {
     bool up = false;
     std::optional<double> freeMB, usedMB, totalMB;
     std::optional<double> lastMeasured, classicFull, alertMB;
-    SystemState state = SystemState::Ok;
+    std::optional<SystemState> state; // none when the stored values cannot be compared
     std::optional<DiskForecast> forecast;
 };
 
@@ -65,9 +65,9 @@ Series seriesOf(const LatestFigures& f, const ForecastBook& forecasts)
     Series s;
     s.labels = "system=\"" + PrometheusFormat::labelValue(f.system) + "\",address=\"" +
                PrometheusFormat::labelValue(f.address) + '"';
-    s.state = SystemStates::of(f.initialDate, f.lastFreePercent, f.lastUsedPercent, f.lastFreeMB,
-                               f.alert1MB);
-    s.measured = !f.initialDate.isNull();
+    s.state = SystemStates::ofStored(f.initialDate, f.lastFreePercent, f.lastUsedPercent,
+                                     f.lastFreeMB, f.alert1MB);
+    s.measured = !f.initialDate.isNull() && s.state.has_value();
     s.up = s.measured && s.state != SystemState::NotFound;
     if (s.up) {
         const std::optional<double> total = numberOf(f.lastTotalMB);
@@ -103,9 +103,12 @@ void gauge(QByteArray& out, const QList<Series>& all, const char* name, const ch
             family.sample(s.labels, *v);
 }
 
+// In bytes; nothing for a figure no disk has (one that overflows as bytes).
 std::optional<double> bytes(const std::optional<double>& mb)
 {
-    return mb ? std::optional<double>(*mb * BytesPerMB) : std::nullopt;
+    if (!mb || !std::isfinite(*mb * BytesPerMB))
+        return std::nullopt;
+    return *mb * BytesPerMB;
 }
 
 std::optional<double> flag(bool value)
@@ -197,8 +200,9 @@ QByteArray metricsText(const QList<LatestFigures>& systems, const ForecastBook& 
             {SystemState::AtThreshold, ",state=\"threshold_reached\""},
             {SystemState::NotFound, ",state=\"not_found\""}};
         for (const Series& s : all)
-            for (const auto& [state, name] : states)
-                family.sample(s.labels, name, s.state == state ? 1 : 0);
+            if (s.state)
+                for (const auto& [state, name] : states)
+                    family.sample(s.labels, name, *s.state == state ? 1 : 0);
     }
     return out;
 }

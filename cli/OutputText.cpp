@@ -60,7 +60,7 @@ void printLine(FILE* stream, const QString& text)
     writeOutput(stream, withVisibleControlCharacters(text).toLocal8Bit() + '\n');
 }
 
-int finishOutput(FILE* out, FILE* err, int status)
+int finishOutput(FILE* out, FILE* err, int status, int statusWhenLost)
 {
     flushOutput(out);
     const bool failed = std::ferror(out) != 0;
@@ -72,5 +72,5 @@ int finishOutput(FILE* out, FILE* err, int status)
     std::fprintf(err, "Could not write the output: %s\n",
                  std::strerror(firstOutputError != 0 ? firstOutputError : EIO));
     std::fflush(err);
-    return 2;
+    return statusWhenLost;
 }

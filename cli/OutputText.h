@@ -21,5 +21,5 @@ void flushOutput(FILE* stream);
 
 // Flushes and closes the output stream at the end of a verb: a write that failed (a full
 // disk behind a redirection) must fail the verb, not pass as done. Returns the exit status,
-// status itself unless the output was lost, then 2 with the reason on err.
-int finishOutput(FILE* out, FILE* err, int status);
+// status itself unless the output was lost, then statusWhenLost with the reason on err.
+int finishOutput(FILE* out, FILE* err, int status, int statusWhenLost = 2);

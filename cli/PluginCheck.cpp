@@ -121,7 +121,7 @@ Verdict judge(const Reading& r, const Levels& levels)
         break;
     }
     const QString figures =
-        u"%1 MB free (%2%)"_s.arg(number(r.freeMB), number(100 * r.freeMB / r.totalMB));
+        u"%1 MB free (%2%)"_s.arg(number(r.freeMB), number(r.freeMB / r.totalMB * 100));
     if (const std::optional<Level> critical = criticalOf(r, levels);
         critical && reached(*critical, r.freeMB, r.totalMB))
         return {State::Critical, figures + u", critical at "_s + levelText(*critical)};
@@ -142,6 +142,15 @@ QString perfLabel(const QString& name)
         label += unsafe ? u'_' : c;
     }
     return label.trimmed().isEmpty() ? u"_"_s : label;
+}
+
+QString labelOf(const QString& name)
+{
+    const QString safe = perfLabel(name);
+    if (safe == name)
+        return safe;
+    const QByteArray utf8 = name.toUtf8();
+    return safe + u'_' + QString::number(qChecksum(utf8), 16).rightJustified(4, u'0');
 }
 
 QString number(double value)
@@ -174,10 +183,10 @@ Outcome check(const QList<Reading>& readings, const Levels& levels)
             worst = judged.last().verdict.state;
         if (r.kind != Reading::Kind::Measured)
             continue;
-        // Labels stay unique when two names differ only in what was made safe.
-        QString label = perfLabel(r.name);
+        // Should two labels still meet, the later one is told apart by a count.
+        QString label = labelOf(r.name);
         for (int n = 2; labels.contains(label); ++n)
-            label = perfLabel(r.name) + u'_' + QString::number(n);
+            label = labelOf(r.name) + u'_' + QString::number(n);
         labels.insert(label);
         perf << perfItem(label, r, levels);
     }

@@ -56,6 +56,11 @@ Verdict judge(const Reading& reading, const Levels& levels);
 // the data (quote, equals sign, vertical bar, controls and line breaks), which become "_".
 QString perfLabel(const QString& name);
 
+// The label a system's data goes under: its name when that is safe, otherwise the safe form
+// followed by "_" and four hexadecimal digits drawn from the name itself, so that "a=b" and
+// "a_b" keep labels of their own whatever other systems there are.
+QString labelOf(const QString& name);
+
 // A number as performance data and the status line write it: no exponent, no grouping, a
 // point as the decimal separator, at most two decimals.
 QString number(double value);

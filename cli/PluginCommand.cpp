@@ -33,6 +33,7 @@ namespace {
 
 constexpr double DefaultTimeoutSeconds = 10;
 constexpr double DefaultMaxAgeHours = 25; // a daily snapshot and some slack
+constexpr double FutureSlackHours = 0.25;
 
 struct Request {
     QStringList systems; // empty: every system
@@ -140,22 +141,32 @@ Reading baseReading(const LatestFigures& f)
 
 QString hoursText(double hours)
 {
-    return hours < 1 ? u"%1 min"_s.arg(std::floor(hours * 60)) : u"%1 h"_s.arg(std::floor(hours));
+    return hours < 1 ? u"%1 min"_s.arg(QString::number(std::floor(hours * 60), 'f', 0))
+                     : u"%1 h"_s.arg(QString::number(std::floor(hours), 'f', 0));
 }
 
 // The figures the latest run stored, as long as they are recent enough to stand for now.
 Reading storedReading(const LatestFigures& f, const QDateTime& now, double maxAgeHours)
 {
     Reading r = baseReading(f);
-    const SystemState state = SystemStates::of(f.initialDate, f.lastFreePercent, f.lastUsedPercent,
-                                               f.lastFreeMB, f.alert1MB);
-    const std::optional<double> date = numberOf(f.dateLastAnalysed);
-    if (f.initialDate.isNull() || !date || !DateTimeValue::isShownDay(*date)) {
+    const std::optional<SystemState> state = SystemStates::ofStored(
+        f.initialDate, f.lastFreePercent, f.lastUsedPercent, f.lastFreeMB, f.alert1MB);
+    if (f.initialDate.isNull()) {
         r.detail = u"never measured"_s;
         return r;
     }
-    if (state == SystemState::NotFound) {
+    if (!state) {
+        r.detail = u"the stored figures are not figures of a disk"_s;
+        return r;
+    }
+    // The last check did not find the address; when it last did does not matter.
+    if (*state == SystemState::NotFound) {
         r.kind = Reading::Kind::NotFound;
+        return r;
+    }
+    const std::optional<double> date = numberOf(f.dateLastAnalysed);
+    if (!date || !DateTimeValue::isShownDay(*date)) {
+        r.detail = u"never measured"_s;
         return r;
     }
     const std::optional<double> time = numberOf(f.timeLastAnalysed);
@@ -164,6 +175,11 @@ Reading storedReading(const LatestFigures& f, const QDateTime& now, double maxAg
     const double ageHours = static_cast<double>(measured.msecsTo(now)) / 3'600'000.0;
     if (ageHours > maxAgeHours) {
         r.detail = u"last measured %1 ago"_s.arg(hoursText(ageHours));
+        return r;
+    }
+    // A few minutes ahead is another machine's clock; more is no measurement of now.
+    if (ageHours < -FutureSlackHours) {
+        r.detail = u"last measured in the future, at %1"_s.arg(measured.toString(Qt::ISODate));
         return r;
     }
     const std::optional<double> free = numberOf(f.lastFreeMB);
@@ -293,7 +309,7 @@ int runPluginCommand(const QStringList& arguments, FILE* out, FILE* err)
         return 0;
     }
     const QString timedOut = u"VARDOMETER UNKNOWN - no answer within %1 s\n"_s.arg(
-        PluginCheck::number(request.timeoutSeconds));
+        QString::number(request.timeoutSeconds, 'g', 6));
     ProcessDeadline::arm(
         std::chrono::milliseconds(static_cast<qint64>(request.timeoutSeconds * 1000)),
         timedOut.toUtf8(), static_cast<int>(PluginCheck::State::Unknown));

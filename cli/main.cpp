@@ -11,10 +11,12 @@
 #include "cli/Usage.h"
 
 #include "data/Errors.h"
+#include "platform/ProbeSweep.h"
 
 #include <QCoreApplication>
 
 #include <cstdio>
+#include <cstdlib>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -86,5 +88,13 @@ int main(int argc, char** argv)
     QCoreApplication::setApplicationName(u"Vardometer"_s);
     QCoreApplication::setApplicationVersion(QStringLiteral(VARDOMETER_VERSION));
     const CommandLine line = CommandLine::parse(QCoreApplication::arguments().mid(1));
-    return finishOutput(stdout, stderr, run(line));
+    // A check's answer that could not be written is UNKNOWN to the monitor, never CRITICAL.
+    const int finished =
+        finishOutput(stdout, stderr, run(line),
+                     line.verb == u"plugin" ? static_cast<int>(PluginCheck::State::Unknown) : 2);
+    // Everything is written and closed; a probe abandoned at its time-out may still be inside
+    // a library that the exit handlers would tear down under it.
+    if (probesStillRunning())
+        std::_Exit(finished);
+    return finished;
 }

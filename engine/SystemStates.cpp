@@ -1,5 +1,6 @@
 #include "engine/SystemStates.h"
 
+#include "data/Errors.h"
 #include "data/Variant.h"
 
 #include <QStringList>
@@ -29,6 +30,17 @@ SystemState of(const QVariant& initialDate, const QVariant& lastFreePercent,
     if (Variant::greaterThan(alert1MB, 0.0) && Variant::compare(lastFreeMB, alert1MB) <= 0)
         return SystemState::AtThreshold;
     return SystemState::Ok;
+}
+
+std::optional<SystemState> ofStored(const QVariant& initialDate, const QVariant& lastFreePercent,
+                                    const QVariant& lastUsedPercent, const QVariant& lastFreeMB,
+                                    const QVariant& alert1MB)
+{
+    try {
+        return of(initialDate, lastFreePercent, lastUsedPercent, lastFreeMB, alert1MB);
+    } catch (const VardometerError&) {
+        return std::nullopt;
+    }
 }
 
 void Counts::add(SystemState state)

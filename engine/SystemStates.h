@@ -3,6 +3,8 @@
 #include <QString>
 #include <QVariant>
 
+#include <optional>
+
 // How a system stands by the figures its Systems row keeps, in order of severity.
 enum class SystemState {
     Ok,
@@ -22,6 +24,12 @@ namespace SystemStates {
 SystemState of(const QVariant& initialDate, const QVariant& lastFreePercent,
                const QVariant& lastUsedPercent, const QVariant& lastFreeMB,
                const QVariant& alert1MB);
+
+// The same, or nothing when a stored value is of a kind the rule cannot compare (text where
+// a number belongs), which makes of() fail: for reports that go on with the other systems.
+std::optional<SystemState> ofStored(const QVariant& initialDate, const QVariant& lastFreePercent,
+                                    const QVariant& lastUsedPercent, const QVariant& lastFreeMB,
+                                    const QVariant& alert1MB);
 
 // How many systems are in each state; the worst decides the tray's picture.
 struct Counts {

@@ -48,6 +48,11 @@ public:
         const std::lock_guard<std::mutex> held(m_mutex);
         m_addresses.remove(address);
     }
+    bool isEmpty()
+    {
+        const std::lock_guard<std::mutex> held(m_mutex);
+        return m_addresses.isEmpty();
+    }
 
 private:
     std::mutex m_mutex;
@@ -327,4 +332,9 @@ QList<ProbeOutcome> sweepAddresses(DiskSpaceProbe& probe, const QStringList& add
     for (const size_t i : std::as_const(order))
         outcomes << sweep->jobs[i].outcome;
     return outcomes;
+}
+
+bool probesStillRunning()
+{
+    return !AddressesInFlight::instance()->isEmpty();
 }

@@ -45,3 +45,8 @@ struct SweepSettings {
 // ("an earlier probe of this address has not returned").
 QList<ProbeOutcome> sweepAddresses(DiskSpaceProbe& probe, const QStringList& addresses,
                                    const SweepSettings& settings = {});
+
+// Whether a probe some sweep abandoned has still not returned. Such a probe may still be
+// using libraries (a TLS library in an SSH session) that the process's normal exit tears
+// down under it: a program that ends then must end without running its exit handlers.
+bool probesStillRunning();

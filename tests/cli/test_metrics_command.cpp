@@ -143,6 +143,9 @@ private Q_SLOTS:
         setMeasured(db, u"Gone"_s, 0, 0, measured);
         setMeasured(db, u"Odd"_s, 0, 100'000, measured);
         db.exec(u"UPDATE Systems SET LastFreeMB = 'lots', Alert1MB = NULL WHERE System = 'Odd'"_s);
+        // A threshold no rule can compare: that system's state is not known, the others are.
+        db.exec(u"INSERT INTO Systems (System, Address, Alert1MB) VALUES ('Bad', '/bad', 'abc')"_s);
+        setMeasured(db, u"Bad"_s, 10, 100, measured);
 
         const CliResult r = runCli({u"metrics"_s, db.path()}, db.dir());
         QCOMPARE(r.err, QString());
@@ -181,7 +184,11 @@ private Q_SLOTS:
         const QString odd = labelsOf(u"Odd"_s, u"/odd"_s);
         QCOMPARE(sample(r.out, u"vardometer_size_bytes"_s, odd), 100'000 * MB);
 
+        const QString bad = labelsOf(u"Bad"_s, u"/bad"_s);
+        QCOMPARE(sample(r.out, u"vardometer_system_info"_s, bad), 1.0);
         const QList<std::pair<QString, QString>> absent = {
+            {u"vardometer_up"_s, bad},
+            {u"vardometer_alert_state"_s, bad + u",state=\"ok\""_s},
             {u"vardometer_free_bytes"_s, gone},
             {u"vardometer_size_bytes"_s, gone},
             {u"vardometer_free_ratio"_s, gone},
@@ -322,6 +329,14 @@ private Q_SLOTS:
         QCOMPARE(r.status, 2);
         QVERIFY2(r.err.startsWith(u"Cannot write "_s + missingFolder), qPrintable(r.err));
         QVERIFY(!QFile::exists(missingFolder));
+
+        // A device or a pipe under that name stays what it is.
+        const QString pipe = db.dir() + u"/pipe.prom"_s;
+        QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+        const CliResult onPipe = runCli({u"metrics"_s, u"--output"_s, pipe, db.path()}, db.dir());
+        QCOMPARE(onPipe.status, 2);
+        QCOMPARE(onPipe.err, u"Cannot write %1: it is not a regular file\n"_s.arg(pipe));
+        QVERIFY(!QFileInfo(pipe).isFile());
 
         const QList<QStringList> wrong = {{u"metrics"_s, u"--output"_s},
                                           {u"metrics"_s, u"--json"_s, db.path()},

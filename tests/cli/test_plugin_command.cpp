@@ -7,6 +7,7 @@
 #include "support/TestDatabase.h"
 
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QLocale>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -119,6 +120,24 @@ private Q_SLOTS:
         QLocale::setDefault(QLocale::c());
     }
 
+    // However many systems are in trouble, the first line names ten and counts the rest.
+    void theStatusLineStaysShort()
+    {
+        QList<PluginCheck::Reading> readings;
+        for (int i = 1; i <= 12; ++i) {
+            PluginCheck::Reading r;
+            r.name = u"S%1"_s.arg(i, 2, 10, QChar(u'0'));
+            r.detail = u"never measured"_s;
+            readings << r;
+        }
+        const PluginCheck::Outcome outcome = PluginCheck::check(readings, {});
+        QCOMPARE(outcome.state, PluginCheck::State::Unknown);
+        QVERIFY2(outcome.line.startsWith(u"VARDOMETER UNKNOWN - S01: never measured, "_s),
+                 qPrintable(outcome.line));
+        QVERIFY2(outcome.line.endsWith(u"S10: never measured, and 2 more"_s),
+                 qPrintable(outcome.line));
+    }
+
     void statesAndExitStatuses_data()
     {
         QTest::addColumn<QStringList>("arguments");
@@ -203,6 +222,41 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(f.db.dir() + u"/none.db"_s));
     }
 
+    // Stored values no check could have written are that system's problem alone; a check that
+    // did not find an address is CRITICAL even when it never found it.
+    void oddStoredValuesConcernTheirSystemOnly()
+    {
+        TestDatabase db({{u"FS1"_s, u"/fs1"_s, {}},
+                         {u"Bad"_s, u"/bad"_s, {}},
+                         {u"Ahead"_s, u"/ahead"_s, {}},
+                         {u"Lost"_s, u"/lost"_s, {}}});
+        const QDateTime recently = QDateTime::currentDateTime().addSecs(-60);
+        setMeasured(db, u"FS1"_s, 10'000, 100'000, recently);
+        setMeasured(db, u"Bad"_s, 10'000, 100'000, recently);
+        db.exec(u"UPDATE Systems SET Alert1MB = 'abc' WHERE System = 'Bad'"_s);
+        setMeasured(db, u"Ahead"_s, 10'000, 100'000,
+                    QDateTime(QDate::currentDate().addYears(10), QTime(2, 0)));
+        setMeasured(db, u"Lost"_s, 0, 0, recently);
+        db.exec(u"UPDATE Systems SET DateLastAnalysed = NULL, TimeLastAnalysed = NULL "
+                u"WHERE System = 'Lost'"_s);
+        db.exec(u"UPDATE Systems SET Alert1MB = 500 WHERE System <> 'Bad'"_s);
+
+        const CliResult r = runCli({u"plugin"_s, db.path()}, db.dir());
+        QCOMPARE(r.status, 2);
+        QVERIFY2(r.out.startsWith(u"VARDOMETER CRITICAL - Lost: not found, Ahead: last measured "
+                                  u"in the future, at "_s),
+                 qPrintable(r.out));
+        QVERIFY2(r.out.contains(u", Bad: the stored figures are not figures of a disk | "
+                                u"'FS1'=10000MB;;500:;0;100000\n"_s),
+                 qPrintable(r.out));
+
+        // An answer that cannot be written is UNKNOWN, not CRITICAL.
+        if (QFileInfo(u"/dev/full"_s).exists()) {
+            const CliResult full = runCli({u"plugin"_s, db.path()}, db.dir(), u"/dev/full"_s);
+            QCOMPARE(full.status, 3);
+        }
+    }
+
     // Every item is read back by the monitoring plugins' parser exactly as written, whatever
     // the names hold, and also matches the format strictly here.
     void perfdataReadsBackForHostileNames()
@@ -225,9 +279,18 @@ private Q_SLOTS:
         QVERIFY2(r.out.count(u'\n') == 1 && r.out.endsWith(u'\n'), qPrintable(r.out));
         QCOMPARE(r.out.count(u'|'), 1);
 
-        const QStringList labels{u"Bob_s disk"_s, u"a_b"_s,   u"pipe_d"_s, u"line_break"_s,
-                                 u"Grüße"_s,      u"a_b_2"_s, u"plain"_s};
-        // Ordered by name as the Systems table sorts them.
+        // A name made safe keeps a label of its own, the same whatever other systems exist.
+        QStringList labels;
+        for (const QString& name : names) {
+            labels << PluginCheck::labelOf(name);
+            const QString safe = PluginCheck::perfLabel(name);
+            if (safe != name)
+                QVERIFY2(labels.last().startsWith(safe + u'_') &&
+                             labels.last().size() == safe.size() + 5,
+                         qPrintable(labels.last()));
+        }
+        QCOMPARE(PluginCheck::labelOf(u"a_b"_s), u"a_b"_s);
+        QVERIFY(PluginCheck::labelOf(u"a=b"_s) != u"a_b"_s);
         QMap<QString, QString> expected;
         for (qsizetype i = 0; i < names.size(); ++i) {
             expected.insert(labels[i], u"%1\t%2\tMB\t5120:\t500:\t0\t20480"_s.arg(
@@ -276,6 +339,23 @@ private Q_SLOTS:
             db.dir());
         QCOMPARE(one.status, 3);
         QCOMPARE(one.out, u"VARDOMETER UNKNOWN - Dead: measuring timed out\n"_s);
+    }
+
+    // Probes abandoned at the time-out are still inside their SSH sessions when the check
+    // ends: ending must not tear their libraries down under them (a crash, status 139).
+    void endingWhileProbesStillWaitIsClean()
+    {
+        SilentListeners dead(8);
+        QVERIFY2(dead.error().isEmpty(), qPrintable(dead.error()));
+        TestDatabase db;
+        for (int i = 0; i < 8; ++i)
+            db.exec(u"INSERT INTO Systems (System, Address) VALUES (?, ?)"_s,
+                    {u"Dead%1"_s.arg(i), u"sftp://127.0.0.1:%1/srv"_s.arg(dead.ports()[i])});
+        for (int run = 0; run < 4; ++run) {
+            const CliResult r =
+                runCli({u"plugin"_s, u"--measure"_s, u"-t"_s, u"1"_s, db.path()}, db.dir());
+            QCOMPARE(r.status, 3);
+        }
     }
 
     // Whatever holds the check up, a database locked by another program included, it says
