@@ -5,6 +5,7 @@
 
 #include "data/DM2.h"
 #include "data/Errors.h"
+#include "data/SystemsQueries.h"
 #include "data/Variant.h"
 #include "engine/AlertStamp.h"
 #include "engine/Clock.h"
@@ -12,8 +13,6 @@
 #include "engine/EngineHost.h"
 #include "platform/DispatchingDiskSpaceProbe.h"
 #include "platform/SmtpTransport.h"
-
-#include <QSqlQuery>
 
 #include <memory>
 
@@ -44,13 +43,9 @@ private:
 // Older databases do not forbid them; the run still works, and the user hears of it once.
 void warnAboutDuplicateNames(TDMVardometer& dm, FILE* err)
 {
-    QSqlQuery q = dm.ADOVardometer.exec(
-        u"SELECT min(System) FROM Systems WHERE System IS NOT NULL "
-        u"GROUP BY System COLLATE NOCASE HAVING count(*) > 1 ORDER BY 1 COLLATE NOCASE"_s);
     QStringList names;
-    while (q.next())
-        names << u"'%1'"_s.arg(q.value(0).toString());
-    q.finish();
+    for (const QString& name : SystemsQueries::namesHeldTwice(dm.ADOVardometer))
+        names << u"'%1'"_s.arg(name);
     if (!names.isEmpty())
         printLine(
             err, u"Warning: more than one system is named %1; their histories are mixed "

@@ -4,26 +4,13 @@
 
 #include "data/DM2.h"
 #include "data/Errors.h"
+#include "data/SystemsQueries.h"
 #include "engine/StoredCredentials.h"
 #include "platform/ProbeSweep.h"
-
-#include <QSqlQuery>
 
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
-
-// Every address of the Systems table, as the file holds it now. Empty ones are left to the
-// walk, which reports them at their row.
-QStringList systemsAddresses(DbConnection& db)
-{
-    QStringList addresses;
-    QSqlQuery q = db.exec(u"SELECT Address FROM Systems WHERE Address IS NOT NULL"_s);
-    while (q.next())
-        addresses << q.value(0).toString();
-    q.finish();
-    return addresses;
-}
 
 // Tells the window the measuring is over, if it was told it had begun.
 class MeasuringShown {
@@ -57,7 +44,7 @@ void dvDirectories::measureAllAddresses()
     m_measured.clear();
     DbConnection& db = m_dm.ADOVardometer;
     m_probe.setShareCredentials(storedShareCredentials(db));
-    const QStringList addresses = systemsAddresses(db);
+    const QStringList addresses = SystemsQueries::addresses(db);
 
     MeasuringShown shown(m_host);
     SweepSettings settings;

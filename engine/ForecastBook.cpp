@@ -2,8 +2,7 @@
 
 #include "data/DbConnection.h"
 #include "data/HistoryWindow.h"
-
-#include <QSqlQuery>
+#include "data/SystemsQueries.h"
 
 #include <atomic>
 #include <optional>
@@ -15,11 +14,7 @@ namespace ForecastReader {
 
 QStringList systemNames(const DbConnection& db)
 {
-    QSqlQuery q = db.exec(u"SELECT System FROM Systems WHERE System IS NOT NULL ORDER BY System"_s);
-    QStringList names;
-    while (q.next())
-        names << q.value(0).toString();
-    return names;
+    return SystemsQueries::names(db);
 }
 
 QList<HistoryPoint> recentHistory(const DbConnection& db, const QString& system)

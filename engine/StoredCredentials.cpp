@@ -1,22 +1,11 @@
 #include "engine/StoredCredentials.h"
 
-#include "data/DbConnection.h"
-#include "data/Errors.h"
-
-#include <QSqlQuery>
-
-using namespace Qt::Literals::StringLiterals;
+#include "data/SystemsQueries.h"
 
 QList<ShareCredential> storedShareCredentials(const DbConnection& db)
 {
     QList<ShareCredential> credentials;
-    try {
-        QSqlQuery q = db.exec(u"SELECT Server, Domain, Username, Password FROM Credentials"_s);
-        while (q.next())
-            credentials << ShareCredential{q.value(0).toString(), q.value(1).toString(),
-                                           q.value(2).toString(), q.value(3).toString()};
-        q.finish();
-    } catch (const DatabaseError&) {
-    }
+    for (const SystemsQueries::Logon& l : SystemsQueries::logons(db))
+        credentials << ShareCredential{l.server, l.domain, l.username, l.password};
     return credentials;
 }

@@ -1,0 +1,58 @@
+#include "data/SystemsQueries.h"
+
+#include "data/DbConnection.h"
+#include "data/Errors.h"
+
+#include <QSqlQuery>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace SystemsQueries {
+
+namespace {
+
+QStringList firstColumn(const DbConnection& db, const QString& sql)
+{
+    QSqlQuery q = db.exec(sql);
+    QStringList values;
+    while (q.next())
+        values << q.value(0).toString();
+    q.finish();
+    return values;
+}
+
+} // namespace
+
+QStringList names(const DbConnection& db)
+{
+    return firstColumn(db,
+                       u"SELECT System FROM Systems WHERE System IS NOT NULL ORDER BY System"_s);
+}
+
+QStringList addresses(const DbConnection& db)
+{
+    return firstColumn(db, u"SELECT Address FROM Systems WHERE Address IS NOT NULL"_s);
+}
+
+QStringList namesHeldTwice(const DbConnection& db)
+{
+    return firstColumn(db, u"SELECT min(System) FROM Systems WHERE System IS NOT NULL "
+                           u"GROUP BY System COLLATE NOCASE HAVING count(*) > 1 "
+                           u"ORDER BY 1 COLLATE NOCASE"_s);
+}
+
+QList<Logon> logons(const DbConnection& db)
+{
+    QList<Logon> found;
+    try {
+        QSqlQuery q = db.exec(u"SELECT Server, Domain, Username, Password FROM Credentials"_s);
+        while (q.next())
+            found << Logon{q.value(0).toString(), q.value(1).toString(), q.value(2).toString(),
+                           q.value(3).toString()};
+        q.finish();
+    } catch (const DatabaseError&) {
+    }
+    return found;
+}
+
+} // namespace SystemsQueries
