@@ -1,4 +1,5 @@
 #include "cli/PluginCheck.h"
+#include "data/DbConnection.h"
 #include "support/CliProcess.h"
 #include "support/FileDigest.h"
 #include "support/LockHolder.h"
@@ -266,14 +267,26 @@ private Q_SLOTS:
                 QFAIL("Monitoring::Plugin (package libmonitoring-plugin-perl) is not installed");
             QSKIP("Monitoring::Plugin (package libmonitoring-plugin-perl) is not installed");
         }
-        const QStringList names{u"Bob's disk"_s, u"a=b"_s, u"pipe|d"_s, u"line\nbreak"_s,
-                                u"Grüße"_s,      u"a_b"_s, u"plain"_s};
+        // A thousand systems, the hostile names among them.
+        QStringList names{u"Bob's disk"_s, u"a=b"_s, u"pipe|d"_s, u"line\nbreak"_s,
+                          u"Grüße"_s,      u"a_b"_s, u"plain"_s};
+        for (int i = int(names.size()); i < 1000; ++i)
+            names << u"SRV%1"_s.arg(i, 4, 10, QChar(u'0'));
+        const auto freeOf = [](qsizetype i) { return 1000.5 * double(i % 20 + 1); };
         TestDatabase db;
-        const QDateTime recently = QDateTime::currentDateTime().addSecs(-60);
-        for (qsizetype i = 0; i < names.size(); ++i) {
-            db.exec(u"INSERT INTO Systems (System, Address, Alert1MB) VALUES (?, ?, 500)"_s,
-                    {names[i], u"/d"_s});
-            setMeasured(db, names[i], 1000.5 * (i + 1), 20'480, recently);
+        {
+            const QDateTime recently = QDateTime::currentDateTime().addSecs(-60);
+            DbConnection c(u"Fill"_s);
+            c.setFileName(db.path());
+            c.open();
+            c.beginTransaction();
+            for (qsizetype i = 0; i < names.size(); ++i) {
+                c.write(u"INSERT INTO Systems (System, Address, Alert1MB) VALUES (?, ?, 500)"_s,
+                        {names[i], u"/d"_s});
+                c.write(MeasuredRowSql, measuredRowValues(names[i], freeOf(i), 20'480, recently));
+            }
+            c.commit();
+            c.close();
         }
         const CliResult r = runCli({u"plugin"_s, u"-w"_s, u"25%"_s, db.path()}, db.dir());
         QVERIFY2(r.out.count(u'\n') == 1 && r.out.endsWith(u'\n'), qPrintable(r.out));
@@ -294,7 +307,7 @@ private Q_SLOTS:
         QMap<QString, QString> expected;
         for (qsizetype i = 0; i < names.size(); ++i) {
             expected.insert(labels[i], u"%1\t%2\tMB\t5120:\t500:\t0\t20480"_s.arg(
-                                           labels[i], PluginCheck::number(1000.5 * (i + 1))));
+                                           labels[i], PluginCheck::number(freeOf(i))));
         }
         const QStringList parsed = parsedPerfdata(r.out);
         QCOMPARE(parsed.size(), names.size());
