@@ -129,22 +129,26 @@ int runForecastCommand(const QStringList& arguments, FILE* out, FILE* err)
         db.setFileName(request->file);
         db.setMemoryMapBytes(ReportMemoryMapBytes);
         DatabaseOpener::open(db, DatabaseAccess::ReadOnly);
-        const DbConnection::ReadSnapshot snapshot(db);
         ForecastBook book;
-        if (request->system.isEmpty()) {
-            book.recomputeAll(db);
-        } else {
-            // The name as the Systems table spells it, found without regard to case.
-            const QStringList names = ForecastReader::systemNames(db);
-            const auto found = std::find_if(names.begin(), names.end(), [&](const QString& n) {
-                return n.compare(request->system, Qt::CaseInsensitive) == 0;
-            });
-            if (found == names.end()) {
-                printLine(err,
-                          u"Unknown system \"%1\" in %2"_s.arg(request->system, request->file));
-                return 2;
+        {
+            // One read for all the statements, ended before the output, which may block on a
+            // pipe for as long as its reader likes.
+            const DbConnection::ReadSnapshot snapshot(db);
+            if (request->system.isEmpty()) {
+                book.recomputeAll(db);
+            } else {
+                // The name as the Systems table spells it, found without regard to case.
+                const QStringList names = ForecastReader::systemNames(db);
+                const auto found = std::find_if(names.begin(), names.end(), [&](const QString& n) {
+                    return n.compare(request->system, Qt::CaseInsensitive) == 0;
+                });
+                if (found == names.end()) {
+                    printLine(err,
+                              u"Unknown system \"%1\" in %2"_s.arg(request->system, request->file));
+                    return 2;
+                }
+                book.recompute(db, *found);
             }
-            book.recompute(db, *found);
         }
         const QByteArray text = request->json ? asJson(book.entries()) : asText(book.entries());
         writeOutput(out, text);

@@ -35,7 +35,7 @@ std::optional<Level> criticalOf(const Reading& r, const Levels& levels)
     return std::nullopt;
 }
 
-// How a system is named in the status line: a vertical bar would start the performance
+// A name or a reason as the status line shows it: a vertical bar would start the performance
 // data and a line break a line of its own.
 QString shownName(const QString& name)
 {
@@ -203,7 +203,7 @@ Outcome check(const QList<Reading>& readings, const Levels& levels)
         if (j.verdict.state == State::Ok)
             continue;
         if (problems.size() < MostNamed)
-            problems << shownName(j.reading->name) + u": "_s + j.verdict.text;
+            problems << shownName(j.reading->name) + u": "_s + shownName(j.verdict.text);
         else
             ++unnamed;
     }
@@ -214,7 +214,7 @@ Outcome check(const QList<Reading>& readings, const Levels& levels)
     if (!problems.isEmpty()) {
         text = problems.join(u", "_s);
     } else if (readings.size() == 1) {
-        text = shownName(readings.front().name) + u": "_s + judged.front().verdict.text;
+        text = shownName(readings.front().name) + u": "_s + shownName(judged.front().verdict.text);
     } else {
         const auto least = std::min_element(readings.begin(), readings.end(),
                                             [](const Reading& a, const Reading& b) {

@@ -22,6 +22,7 @@
 #include <QDateTime>
 #include <QSet>
 
+#include <chrono>
 #include <cmath>
 #include <optional>
 
@@ -241,7 +242,8 @@ QList<LatestFigures> chosen(const QList<LatestFigures>& all, const QStringList& 
     return picked;
 }
 
-PluginCheck::Outcome checkDatabase(const Request& request)
+PluginCheck::Outcome checkDatabase(const Request& request,
+                                   std::chrono::steady_clock::time_point deadline)
 {
     DbConnection db(u"PluginCommand"_s);
     db.setFileName(request.file);
@@ -267,12 +269,14 @@ PluginCheck::Outcome checkDatabase(const Request& request)
     QStringList addresses;
     for (const LatestFigures& f : systems)
         addresses << f.address;
-    // The probes end a little before the whole check must, so a stuck one still leaves time
-    // to report the others.
+    // The probes end a little before the whole check must, counted from now (opening the file
+    // may have waited on another program), so a stuck one still leaves time to report the
+    // others.
     SweepSettings settings;
-    const double probeSeconds =
-        std::max(request.timeoutSeconds * 0.5, request.timeoutSeconds - 1.0);
-    settings.timeout = std::chrono::milliseconds(static_cast<qint64>(probeSeconds * 1000));
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    settings.timeout = std::max(std::chrono::milliseconds(50),
+                                left - std::min(std::chrono::milliseconds(1000), left / 2));
     const QList<ProbeOutcome> outcomes = sweepAddresses(*probe, addresses, settings);
     for (qsizetype i = 0; i < systems.size(); ++i) {
         readings << (systems[i].address.isEmpty()
@@ -284,7 +288,7 @@ PluginCheck::Outcome checkDatabase(const Request& request)
 
 int answer(FILE* out, const PluginCheck::Outcome& outcome)
 {
-    ProcessDeadline::disarm();
+    ProcessDeadline::claimTheAnswer();
     printLine(out, outcome.line);
     flushOutput(out);
     return static_cast<int>(outcome.state);
@@ -310,11 +314,11 @@ int runPluginCommand(const QStringList& arguments, FILE* out, FILE* err)
     }
     const QString timedOut = u"VARDOMETER UNKNOWN - no answer within %1 s\n"_s.arg(
         QString::number(request.timeoutSeconds, 'g', 6));
-    ProcessDeadline::arm(
-        std::chrono::milliseconds(static_cast<qint64>(request.timeoutSeconds * 1000)),
-        timedOut.toUtf8(), static_cast<int>(PluginCheck::State::Unknown));
+    const std::chrono::milliseconds timeout(static_cast<qint64>(request.timeoutSeconds * 1000));
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    ProcessDeadline::arm(timeout, timedOut.toUtf8(), static_cast<int>(PluginCheck::State::Unknown));
     try {
-        return answer(out, checkDatabase(request));
+        return answer(out, checkDatabase(request, deadline));
     } catch (const VardometerError& e) {
         return answer(out, PluginCheck::unknown(e.message()));
     }

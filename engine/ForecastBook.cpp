@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <optional>
+#include <system_error>
 #include <thread>
 
 using namespace Qt::Literals::StringLiterals;
@@ -78,14 +79,21 @@ void ForecastBook::recomputeAll(const DbConnection& db)
 {
     const QStringList names = ForecastReader::systemNames(db);
     // Half the systems on a second processor. A connection in a transaction may hold rows
-    // nobody else sees yet: it reads alone.
+    // nobody else sees yet: it reads alone. The second connection starts its read a moment
+    // later, so a run committing just then gives its half the newer history: each forecast
+    // is still that of one committed state, at most one run newer than the others.
     const bool share = names.size() >= ShareFrom && !db.inTransaction() &&
                        std::thread::hardware_concurrency() > 1 && !db.fileName().isEmpty();
     const qsizetype mine = share ? names.size() / 2 : names.size();
     std::optional<QList<DiskForecast>> aside;
     std::thread helper;
-    if (share)
-        helper = std::thread([&] { aside = forecastsAside(db, names.mid(mine)); });
+    if (share) {
+        try {
+            helper = std::thread([&] { aside = forecastsAside(db, names.mid(mine)); });
+        } catch (const std::system_error&) {
+            // No thread to be had: the caller's own connection does it all below.
+        }
+    }
     QList<DiskForecast> forecasts;
     try {
         forecasts = forecastsOf(db, names.first(mine));

@@ -7,6 +7,7 @@
 #include <QSet>
 
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -60,6 +61,10 @@ private:
 };
 
 enum class JobState { Queued, Running, Done };
+
+// Set for the rest of the process once a sweep has given up on a probe that was running: its
+// thread may be inside a library for a long while yet, even after its address is released.
+std::atomic<bool> g_probesAbandoned{false};
 
 struct Job {
     QString address;
@@ -273,6 +278,9 @@ QList<ProbeOutcome> sweepAddresses(DiskSpaceProbe& probe, const QStringList& add
         {
             const std::lock_guard<std::mutex> held(sweep.mutex);
             sweep.over = true;
+            for (const Job& job : sweep.jobs)
+                if (job.state == JobState::Running)
+                    g_probesAbandoned = true;
         }
     } endOfSweep{*sweep};
 
@@ -303,9 +311,10 @@ QList<ProbeOutcome> sweepAddresses(DiskSpaceProbe& probe, const QStringList& add
         for (std::vector<size_t>* timed : {&sweep->running, &sweep->leftBehind}) {
             for (size_t k = 0; k < timed->size();) {
                 const size_t i = (*timed)[k];
-                if (now - sweep->jobs[i].started >= timeout)
+                if (now - sweep->jobs[i].started >= timeout) {
+                    g_probesAbandoned = true;
                     sweep->finish(i, ProbeOutcome::failed(ProbeFailure::TimedOut));
-                else
+                } else
                     ++k;
             }
         }
@@ -336,5 +345,5 @@ QList<ProbeOutcome> sweepAddresses(DiskSpaceProbe& probe, const QStringList& add
 
 bool probesStillRunning()
 {
-    return !AddressesInFlight::instance()->isEmpty();
+    return g_probesAbandoned || !AddressesInFlight::instance()->isEmpty();
 }

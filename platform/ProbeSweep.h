@@ -46,7 +46,8 @@ struct SweepSettings {
 QList<ProbeOutcome> sweepAddresses(DiskSpaceProbe& probe, const QStringList& addresses,
                                    const SweepSettings& settings = {});
 
-// Whether a probe some sweep abandoned has still not returned. Such a probe may still be
-// using libraries (a TLS library in an SSH session) that the process's normal exit tears
-// down under it: a program that ends then must end without running its exit handlers.
+// Whether a probe some sweep gave up on may still be running: true for the rest of the
+// process once one was. Such a probe may still be using libraries (a TLS library in an SSH
+// session) that the process's normal exit tears down under it: a program that ends then
+// must end without running its exit handlers.
 bool probesStillRunning();

@@ -11,7 +11,10 @@
 namespace ProcessDeadline {
 
 void arm(std::chrono::milliseconds after, const QByteArray& message, int status);
-// Called before the process writes its own answer, so the two never mix.
 void disarm();
+// Called before the process writes its own answer, so the two never mix: returns when the
+// process may answer; when the deadline has answered already, never returns (the process
+// is ending with the deadline's status).
+void claimTheAnswer();
 
 } // namespace ProcessDeadline

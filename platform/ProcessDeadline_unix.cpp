@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 
 namespace {
@@ -14,9 +15,15 @@ namespace {
 char g_message[512];
 size_t g_length = 0;
 int g_status = 0;
+// Whoever takes it first answers: the deadline, or the process with its own answer. The
+// signal may reach any thread, also one racing the process's own answer.
+std::atomic<bool> g_answered{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
 
 void onDeadline(int)
 {
+    if (g_answered.exchange(true))
+        return;
     size_t written = 0;
     while (written < g_length) {
         const ssize_t n = ::write(STDOUT_FILENO, g_message + written, g_length - written);
@@ -33,6 +40,7 @@ namespace ProcessDeadline {
 
 void arm(std::chrono::milliseconds after, const QByteArray& message, int status)
 {
+    disarm();
     g_length = std::min(sizeof g_message, static_cast<size_t>(message.size()));
     std::memcpy(g_message, message.constData(), g_length);
     g_status = status;
@@ -53,6 +61,16 @@ void disarm()
 {
     itimerval timer{};
     ::setitimer(ITIMER_REAL, &timer, nullptr);
+}
+
+void claimTheAnswer()
+{
+    disarm();
+    if (!g_answered.exchange(true))
+        return;
+    // The deadline answered first and is ending the process.
+    for (;;)
+        ::pause();
 }
 
 } // namespace ProcessDeadline

@@ -105,8 +105,10 @@ void schedule(Random& r, Life& life)
     // The newest day always has its snapshot: the history ends there.
     if (days > 0 && life.snapshotTimes.back().empty())
         life.snapshotTimes.back() = {SnapshotTime};
-    life.schedule = pick < 0.5 ? "nightly" : pick < 0.7 ? "weekdays" : pick < 0.85 ? "week down"
-                                                                                    : "several";
+    life.schedule = pick < 0.5    ? "nightly"
+                    : pick < 0.7  ? "weekdays"
+                    : pick < 0.85 ? "week down"
+                                  : "several";
 }
 
 Life lifeOf(Random& r, const Plan& p)

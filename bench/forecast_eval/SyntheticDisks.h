@@ -38,8 +38,9 @@ struct Kind {
 // decelerating; change of rate; nearly full; flat; shrinking; too short.
 const std::vector<Kind>& kinds();
 
-// One case of a kind, wholly decided by the seed. A disk meant to fill that does not within
-// the simulated years comes back as NotFilling.
+// One case of a kind, wholly decided by the seed (with one standard library: the random
+// distributions are not the same numbers in every implementation). A disk meant to fill that does
+// not within the simulated years comes back as NotFilling.
 Case make(const Kind& kind, std::uint64_t seed);
 
 } // namespace SyntheticDisks

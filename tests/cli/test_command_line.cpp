@@ -89,6 +89,15 @@ private Q_SLOTS:
         QTest::newRow("a system called --user is a system")
             << QStringList{u"forecast"_s, u"--system"_s, u"--user"_s} << A::Run << u"forecast"_s
             << QStringList{u"--system"_s, u"--user"_s} << K::WorkingDirectory;
+        QTest::newRow("the plugin's levels take their values")
+            << QStringList{u"plugin"_s, u"-w"_s, u"10%"_s, u"-c"_s, u"--user"_s, u"--user"_s}
+            << A::Run << u"plugin"_s << QStringList{u"-w"_s, u"10%"_s, u"-c"_s, u"--user"_s, own}
+            << K::PerUser;
+        // Another verb's option takes no value here: -c is forecast's wrong option, and the
+        // help is still asked for.
+        QTest::newRow("only the verb's own options take values")
+            << QStringList{u"forecast"_s, u"-c"_s, u"--help"_s} << A::ShowVerbUsage << u"forecast"_s
+            << QStringList{} << K::WorkingDirectory;
         QTest::newRow("--help alone") << QStringList{u"--help"_s} << A::ShowUsage << QString()
                                       << QStringList{} << K::WorkingDirectory;
         QTest::newRow("--version") << QStringList{u"--version"_s} << A::ShowVersion << QString()

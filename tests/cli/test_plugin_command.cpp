@@ -344,7 +344,8 @@ private Q_SLOTS:
         QVERIFY2(r.out.startsWith(u"VARDOMETER CRITICAL - Missing: not found (no such folder), "
                                   u"Dead: measuring timed out | 'Here'="_s),
                  qPrintable(r.out));
-        QVERIFY2(elapsed < 2500, qPrintable(QString::number(elapsed)));
+        // Two seconds and the start and end of a process, even a slow one.
+        QVERIFY2(elapsed < 3500, qPrintable(QString::number(elapsed)));
         QCOMPARE(fileDigest(db.path()), before);
 
         const CliResult one = runCli(
@@ -366,7 +367,10 @@ private Q_SLOTS:
                     {u"Dead%1"_s.arg(i), u"sftp://127.0.0.1:%1/srv"_s.arg(dead.ports()[i])});
         for (int run = 0; run < 4; ++run) {
             const CliResult r =
-                runCli({u"plugin"_s, u"--measure"_s, u"-t"_s, u"1"_s, db.path()}, db.dir());
+                runCli({u"plugin"_s, u"--measure"_s, u"-t"_s, u"2"_s, db.path()}, db.dir());
+            // The check's own answer, not the deadline's: the probes had given up.
+            QVERIFY2(r.out.startsWith(u"VARDOMETER UNKNOWN - Dead0: measuring timed out"_s),
+                     qPrintable(r.out));
             QCOMPARE(r.status, 3);
         }
     }
@@ -383,7 +387,7 @@ private Q_SLOTS:
         const CliResult r = runCli({u"plugin"_s, u"-t"_s, u"0.5"_s, f.db.path()}, f.db.dir());
         QCOMPARE(r.out, u"VARDOMETER UNKNOWN - no answer within 0.5 s\n"_s);
         QCOMPARE(r.status, 3);
-        QVERIFY2(timer.elapsed() < 1500, qPrintable(QString::number(timer.elapsed())));
+        QVERIFY2(timer.elapsed() < 2500, qPrintable(QString::number(timer.elapsed())));
     }
 };
 

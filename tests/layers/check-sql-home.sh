@@ -7,8 +7,18 @@ root=${1:?usage: check-sql-home.sh SOURCE_DIR}
 cd "$root" || exit 2
 
 layers=(app cli engine export platform toolkit ui views)
-pattern='QSqlQuery|QSqlDatabase|QSqlError|QSqlRecord|sqlite3|"[[:space:]]*(SELECT|INSERT|UPDATE|DELETE|CREATE|DROP|ALTER|PRAGMA|BEGIN|COMMIT)[[:space:]]'
-found=$(grep -rnE "$pattern" --include='*.cpp' --include='*.h' "${layers[@]}" 2>/dev/null)
+for layer in "${layers[@]}"; do
+    [[ -d $layer ]] || { echo "no folder $layer in $root"; exit 2; }
+done
+# Statements are written in capitals here; a string that starts with a keyword is one.
+keywords='SELECT|INSERT|UPDATE|DELETE|REPLACE|WITH|CREATE|DROP|ALTER|PRAGMA|BEGIN|COMMIT|ROLLBACK|SAVEPOINT|RELEASE|VACUUM|ATTACH|DETACH'
+pattern="QSql[A-Z][A-Za-z]*|sqlite3|\"[[:space:]]*($keywords)[[:space:]]"
+found=$(grep -rnE "$pattern" --include='*.cpp' --include='*.h' "${layers[@]}")
+status=$?
+if [[ $status -gt 1 ]]; then
+    echo "grep failed"
+    exit 2
+fi
 if [[ -n $found ]]; then
     echo "SQL or the database driver outside data/:"
     echo "$found"
