@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QList>
+#include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
 
@@ -32,6 +33,18 @@ struct LocalSystems {
     QStringList paths;
     QString file;
 };
+
+// Runs a program to its end, its output read and dropped; its exit status, or -1 when it did
+// not end normally.
+inline int runToEnd(const QString& program, const QStringList& arguments)
+{
+    QProcess p;
+    p.start(program, arguments);
+    p.waitForFinished(-1);
+    p.readAllStandardOutput();
+    p.readAllStandardError();
+    return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+}
 
 // "--systems N" and "--rounds N" from the command line, with the given defaults.
 struct BenchCounts {

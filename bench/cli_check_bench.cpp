@@ -25,19 +25,6 @@
 
 using namespace Qt::Literals::StringLiterals;
 
-namespace {
-
-void runToEnd(const QString& program, const QStringList& arguments)
-{
-    QProcess p;
-    p.start(program, arguments);
-    p.waitForFinished(-1);
-    p.readAllStandardOutput();
-    p.readAllStandardError();
-}
-
-} // namespace
-
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);

@@ -5,7 +5,7 @@
 //
 // Build the database first with vardometer_history_bench FILE; this program reuses it.
 
-#include "LocalSystems.h"
+#include "bench/LocalSystems.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -15,20 +15,6 @@
 #include <cstdio>
 
 using namespace Qt::Literals::StringLiterals;
-
-namespace {
-
-int runToEnd(const QString& program, const QStringList& arguments)
-{
-    QProcess p;
-    p.start(program, arguments);
-    p.waitForFinished(-1);
-    p.readAllStandardOutput();
-    p.readAllStandardError();
-    return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-}
-
-} // namespace
 
 int main(int argc, char** argv)
 {

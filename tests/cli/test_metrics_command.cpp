@@ -217,11 +217,7 @@ private Q_SLOTS:
         QStringList names = HostileNames;
         for (int i = names.size(); i < 1000; ++i)
             names << u"SRV%1"_s.arg(i, 4, 10, QChar(u'0'));
-        {
-            DbConnection c(u"Fill"_s);
-            c.setFileName(db.path());
-            c.open();
-            c.beginTransaction();
+        inOneTransaction(db.path(), [&](DbConnection& c) {
             for (qsizetype i = 0; i < names.size(); ++i) {
                 c.write(u"INSERT INTO Systems (System, Address) VALUES (?, ?)"_s,
                         {names[i], i % 3 == 0 ? u"\\\\srv\\\"%1\"\n"_s.arg(i) : u"/d/%1"_s.arg(i)});
@@ -234,9 +230,7 @@ private Q_SLOTS:
                 c.write(MeasuredRowSql, measuredRowValues(names[i], i % 7 == 0 ? 0 : 100.0 * i,
                                                           i % 5 == 0 ? 0 : 1e6, measured, zero));
             }
-            c.commit();
-            c.close();
-        }
+        });
         addDailyHistory(db.path(), names[1], QDate(2026, 10, 1), 60,
                         [](int d) { return 1000.0 * (d + 1); });
 

@@ -274,20 +274,14 @@ private Q_SLOTS:
             names << u"SRV%1"_s.arg(i, 4, 10, QChar(u'0'));
         const auto freeOf = [](qsizetype i) { return 1000.5 * double(i % 20 + 1); };
         TestDatabase db;
-        {
-            const QDateTime recently = QDateTime::currentDateTime().addSecs(-60);
-            DbConnection c(u"Fill"_s);
-            c.setFileName(db.path());
-            c.open();
-            c.beginTransaction();
+        const QDateTime recently = QDateTime::currentDateTime().addSecs(-60);
+        inOneTransaction(db.path(), [&](DbConnection& c) {
             for (qsizetype i = 0; i < names.size(); ++i) {
                 c.write(u"INSERT INTO Systems (System, Address, Alert1MB) VALUES (?, ?, 500)"_s,
                         {names[i], u"/d"_s});
                 c.write(MeasuredRowSql, measuredRowValues(names[i], freeOf(i), 20'480, recently));
             }
-            c.commit();
-            c.close();
-        }
+        });
         const CliResult r = runCli({u"plugin"_s, u"-w"_s, u"25%"_s, db.path()}, db.dir());
         QVERIFY2(r.out.count(u'\n') == 1 && r.out.endsWith(u'\n'), qPrintable(r.out));
         QCOMPARE(r.out.count(u'|'), 1);

@@ -1,9 +1,12 @@
 #pragma once
 
 #include "data/DateTimeValue.h"
+#include "data/DbConnection.h"
 #include "support/TestDatabase.h"
 
 #include <QVariantList>
+
+#include <functional>
 
 #include <QDateTime>
 #include <QString>
@@ -35,4 +38,16 @@ inline void setMeasured(const TestDatabase& db, const QString& system, double fr
                         double totalMB, const QDateTime& when, const QVariant& zeroDate = {})
 {
     db.exec(MeasuredRowSql, measuredRowValues(system, freeMB, totalMB, when, zeroDate));
+}
+
+// Writes on a connection of their own, in one transaction: a thousand systems in a moment.
+inline void inOneTransaction(const QString& file, const std::function<void(DbConnection&)>& writes)
+{
+    DbConnection c(QStringLiteral("InOneTransaction"));
+    c.setFileName(file);
+    c.open();
+    c.beginTransaction();
+    writes(c);
+    c.commit();
+    c.close();
 }
