@@ -17,20 +17,7 @@ namespace {
 
 constexpr double BytesPerMB = 1024.0 * 1024.0;
 
-// A stored number; Null, text and values that are no finite number are not known.
-std::optional<double> numberOf(const QVariant& value)
-{
-    switch (value.typeId()) {
-    case QMetaType::Int:
-    case QMetaType::LongLong:
-    case QMetaType::Double: {
-        const double d = value.toDouble();
-        return std::isfinite(d) ? std::optional<double>(d) : std::nullopt;
-    }
-    default:
-        return std::nullopt;
-    }
-}
+using LatestFiguresReader::number;
 
 // Seconds since 1970 of a stored local date and time of day.
 std::optional<double> unixTime(const std::optional<double>& date, double timeOfDay = 0)
@@ -70,9 +57,9 @@ Series seriesOf(const LatestFigures& f, const ForecastBook& forecasts)
     s.measured = !f.initialDate.isNull() && s.state.has_value();
     s.up = s.measured && s.state != SystemState::NotFound;
     if (s.up) {
-        const std::optional<double> total = numberOf(f.lastTotalMB);
-        const std::optional<double> free = numberOf(f.lastFreeMB);
-        const std::optional<double> used = numberOf(f.lastUsedMB);
+        const std::optional<double> total = number(f.lastTotalMB);
+        const std::optional<double> free = number(f.lastFreeMB);
+        const std::optional<double> used = number(f.lastUsedMB);
         if (total && *total > 0) {
             s.totalMB = total;
             if (free && *free >= 0 && *free <= *total)
@@ -81,12 +68,12 @@ Series seriesOf(const LatestFigures& f, const ForecastBook& forecasts)
                 s.usedMB = used;
         }
     }
-    const std::optional<double> time = numberOf(f.timeLastAnalysed);
-    s.lastMeasured = unixTime(numberOf(f.dateLastAnalysed), time ? *time - std::floor(*time) : 0.0);
-    const std::optional<double> zero = numberOf(f.zeroDate1);
+    const std::optional<double> time = number(f.timeLastAnalysed);
+    s.lastMeasured = unixTime(number(f.dateLastAnalysed), time ? *time - std::floor(*time) : 0.0);
+    const std::optional<double> zero = number(f.zeroDate1);
     if (zero && *zero > 0)
         s.classicFull = unixTime(zero);
-    const std::optional<double> alert = numberOf(f.alert1MB);
+    const std::optional<double> alert = number(f.alert1MB);
     if (alert && *alert > 0)
         s.alertMB = alert;
     s.forecast = forecasts.find(f.system);

@@ -116,26 +116,13 @@ Parsed parse(const QStringList& arguments)
     return {r, {}};
 }
 
-std::optional<double> numberOf(const QVariant& value)
-{
-    switch (value.typeId()) {
-    case QMetaType::Int:
-    case QMetaType::LongLong:
-    case QMetaType::Double:
-        if (std::isfinite(value.toDouble()))
-            return value.toDouble();
-        break;
-    default:
-        break;
-    }
-    return std::nullopt;
-}
+using LatestFiguresReader::number;
 
 Reading baseReading(const LatestFigures& f)
 {
     Reading r;
     r.name = f.system;
-    if (const std::optional<double> alert = numberOf(f.alert1MB); alert && *alert > 0)
+    if (const std::optional<double> alert = number(f.alert1MB); alert && *alert > 0)
         r.ownCriticalMB = alert;
     return r;
 }
@@ -165,12 +152,12 @@ Reading storedReading(const LatestFigures& f, const QDateTime& now, double maxAg
         r.kind = Reading::Kind::NotFound;
         return r;
     }
-    const std::optional<double> date = numberOf(f.dateLastAnalysed);
+    const std::optional<double> date = number(f.dateLastAnalysed);
     if (!date || !DateTimeValue::isShownDay(*date)) {
         r.detail = u"never measured"_s;
         return r;
     }
-    const std::optional<double> time = numberOf(f.timeLastAnalysed);
+    const std::optional<double> time = number(f.timeLastAnalysed);
     const QDateTime measured =
         DateTimeValue::toDateTime(std::floor(*date) + (time ? *time - std::floor(*time) : 0.0));
     const double ageHours = static_cast<double>(measured.msecsTo(now)) / 3'600'000.0;
@@ -183,8 +170,8 @@ Reading storedReading(const LatestFigures& f, const QDateTime& now, double maxAg
         r.detail = u"last measured in the future, at %1"_s.arg(measured.toString(Qt::ISODate));
         return r;
     }
-    const std::optional<double> free = numberOf(f.lastFreeMB);
-    const std::optional<double> total = numberOf(f.lastTotalMB);
+    const std::optional<double> free = number(f.lastFreeMB);
+    const std::optional<double> total = number(f.lastTotalMB);
     if (!free || !total || !(*total > 0) || *free < 0 || *free > *total) {
         r.detail = u"the stored figures are not figures of a disk"_s;
         return r;

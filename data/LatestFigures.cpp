@@ -4,9 +4,26 @@
 
 #include <QSqlQuery>
 
+#include <cmath>
+
 using namespace Qt::Literals::StringLiterals;
 
 namespace LatestFiguresReader {
+
+std::optional<double> number(const QVariant& value)
+{
+    switch (value.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+    case QMetaType::Double:
+        if (std::isfinite(value.toDouble()))
+            return value.toDouble();
+        break;
+    default:
+        break;
+    }
+    return std::nullopt;
+}
 
 QList<LatestFigures> readAll(const DbConnection& db)
 {

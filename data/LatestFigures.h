@@ -4,6 +4,8 @@
 #include <QString>
 #include <QVariant>
 
+#include <optional>
+
 class DbConnection;
 
 // What the Systems table keeps of each system's latest measurement, as stored: the outputs
@@ -25,6 +27,10 @@ struct LatestFigures {
 };
 
 namespace LatestFiguresReader {
+
+// A stored figure as a number; Null, text and values that are no finite number are not
+// known. The columns are numeric, so text that looks like a number was not written by a run.
+std::optional<double> number(const QVariant& value);
 
 // Every named system, ordered by name without regard to case; a row without a name is no
 // system anything can report on.

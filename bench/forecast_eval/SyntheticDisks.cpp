@@ -172,16 +172,20 @@ double transient(Random& r, const Plan& p)
     return p.noise * 2 * p.netPerDay * std::abs(normal(r));
 }
 
-Case steady(Random& r)
+Case steadyGrowth(Random& r, const Plan& p, const char* kind)
 {
-    const Plan p = plan(r);
     Life life = lifeOf(r, p);
     double used = p.startUsed;
     for (double& u : life.used) {
         used += step(r, p, p.netPerDay);
         u = used + transient(r, p);
     }
-    return fromLife("steady", life, Truth::Fills);
+    return fromLife(kind, life, Truth::Fills);
+}
+
+Case steady(Random& r)
+{
+    return steadyGrowth(r, plan(r), "steady");
 }
 
 // Logs grow every day and a weekly rotation deletes them: a saw-tooth on a steady trend, of
@@ -330,14 +334,7 @@ Case changeOfRate(Random& r)
 // Little room left: full within days to two weeks.
 Case nearlyFull(Random& r)
 {
-    const Plan p = plan(r, 10, 5 * 365, 2, 14);
-    Life life = lifeOf(r, p);
-    double used = p.startUsed;
-    for (double& u : life.used) {
-        used += step(r, p, p.netPerDay);
-        u = used + transient(r, p);
-    }
-    return fromLife("nearly full", life, Truth::Fills);
+    return steadyGrowth(r, plan(r, 10, 5 * 365, 2, 14), "nearly full");
 }
 
 // No growth: what is written is deleted again, with noise and sometimes a weekly rhythm.
