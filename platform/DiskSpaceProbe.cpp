@@ -6,3 +6,8 @@ bool DiskSpaceProbe::answersAtOnce(const QString&) const
 {
     return false;
 }
+
+std::optional<HostEndpoint> DiskSpaceProbe::hostToCheck(const QString&) const
+{
+    return std::nullopt;
+}

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/HostEndpoint.h"
 #include "platform/ShareCredential.h"
 
 #include <QList>
@@ -65,6 +66,12 @@ public:
     // such addresses one after another on one thread of its own, and gives threads of their
     // own only to the rest and to one that keeps it waiting.
     virtual bool answersAtOnce(const QString& address) const;
+
+    // The server the address's measurement must reach first. A sweep checks that it answers
+    // (HostCheck.h) before the measurement gets a thread or a worker of its own, so the
+    // addresses of a host that is dead or unknown cost one cheap check together, however
+    // many they are. Empty, the default, for addresses measured on this machine.
+    virtual std::optional<HostEndpoint> hostToCheck(const QString& address) const;
 
     // The passwords of SMB servers, for the measurements prepared from now on. Probes that log on
     // to nothing ignore them.

@@ -38,6 +38,14 @@ bool DispatchingDiskSpaceProbe::answersAtOnce(const QString& address) const
     return found != m_probes.end() && found->second && found->second->answersAtOnce(address);
 }
 
+std::optional<HostEndpoint> DispatchingDiskSpaceProbe::hostToCheck(const QString& address) const
+{
+    const auto found = m_probes.find(diskAddressKind(address));
+    if (found == m_probes.end() || !found->second)
+        return std::nullopt;
+    return found->second->hostToCheck(address);
+}
+
 void DispatchingDiskSpaceProbe::setShareCredentials(const QList<ShareCredential>& credentials)
 {
     m_credentials = credentials;

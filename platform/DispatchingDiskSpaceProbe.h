@@ -13,6 +13,7 @@ public:
     void setProbe(DiskAddressKind kind, std::unique_ptr<DiskSpaceProbe> probe);
     Measurement prepare(const QString& address, std::chrono::milliseconds timeout) override;
     bool answersAtOnce(const QString& address) const override;
+    std::optional<HostEndpoint> hostToCheck(const QString& address) const override;
     // Passed on to every registered probe, now and when one is registered later.
     void setShareCredentials(const QList<ShareCredential>& credentials) override;
 

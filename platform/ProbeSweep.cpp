@@ -1,6 +1,7 @@
 #include "platform/ProbeSweep.h"
 
 #include "platform/CpuLoad.h"
+#include "platform/HostCheck.h"
 #include "platform/ProbeFailure.h"
 
 #include <QHash>
@@ -101,6 +102,12 @@ struct Sweep {
     bool spareCpu = false;
     Clock::time_point lastAnswer; // of any probe of this sweep; its start before the first
     bool over = false;            // the caller has returned: nothing more starts
+    // Tells the host check that the sweep is over. Shared with its thread.
+    std::shared_ptr<std::atomic<bool>> hostCheckCancelled =
+        std::make_shared<std::atomic<bool>>(false);
+    // The servers whose checked connection a measurement takes over: what none took is
+    // closed when the sweep is over.
+    std::vector<HostEndpoint> keepingConnections;
     std::shared_ptr<AddressesInFlight> inFlight = AddressesInFlight::instance();
 
     bool hasRoom(Clock::time_point now) const
@@ -113,6 +120,19 @@ struct Sweep {
             return now - jobs[i].started < stalledAfter;
         });
         return static_cast<size_t>(busy) < concurrency;
+    }
+
+    // What the host check found of a server: its jobs go to the pool, or fail together.
+    void hostChecked(const std::vector<size_t>& hostJobs, const QString& failure)
+    {
+        for (const size_t i : hostJobs) {
+            if (jobs[i].state != JobState::Queued)
+                continue;
+            if (failure.isEmpty())
+                pooled.push_back(i);
+            else
+                finish(i, ProbeOutcome::failed(failure));
+        }
     }
 
     void finish(size_t i, ProbeOutcome outcome)
@@ -139,6 +159,8 @@ struct Sweep {
     {
         while (!over && next < pooled.size() && hasRoom(now)) {
             const size_t i = pooled[next++];
+            if (jobs[i].state == JobState::Done)
+                continue;
             if (!inFlight->claim(jobs[i].address)) {
                 finish(i, ProbeOutcome::failed(ProbeFailure::EarlierProbeStillWaiting));
                 continue;
@@ -241,12 +263,45 @@ void startThread(const std::shared_ptr<Sweep>& sweep, size_t job)
     }
 }
 
+// Checks the servers that jobs must reach on a thread of its own, and hands their jobs on as
+// each answers or fails. The thread ends at the deadline, or once the sweep is over.
+void startHostCheck(const std::shared_ptr<Sweep>& sweep, std::vector<HostEndpoint> endpoints,
+                    std::vector<std::vector<size_t>> jobsOfEndpoint,
+                    Clock::time_point deadline)
+{
+    const auto check = [sweep, endpoints = std::move(endpoints),
+                        jobsOfEndpoint = std::move(jobsOfEndpoint), deadline] {
+        checkHosts(
+            endpoints, deadline,
+            [&](size_t endpoint, const QString& failure) {
+                const std::lock_guard<std::mutex> held(sweep->mutex);
+                if (sweep->over)
+                    return;
+                sweep->hostChecked(jobsOfEndpoint[endpoint], failure);
+                sweep->changed.notify_all();
+            },
+            *sweep->hostCheckCancelled);
+        // A connection kept just as the sweep ended, after it closed those left over.
+        if (*sweep->hostCheckCancelled)
+            dropCheckedConnections(endpoints);
+    };
+    try {
+        std::thread(check).detach();
+    } catch (const std::system_error&) {
+        // Without a thread the measurements find out for themselves.
+        for (const std::vector<size_t>& hostJobs : jobsOfEndpoint)
+            sweep->hostChecked(hostJobs, {});
+    }
+}
+
 } // namespace
 
 QList<ProbeOutcome> sweepAddresses(DiskSpaceProbe& probe, const QStringList& addresses,
                                    const SweepSettings& settings)
 {
     const auto timeout = std::max(settings.timeout, std::chrono::milliseconds(1));
+    // Servers that have not answered their check by then count as timed out.
+    const Clock::time_point hostsAnswerBy = Clock::now() + timeout;
     auto sweep = std::make_shared<Sweep>();
     sweep->concurrency = static_cast<size_t>(std::max(1, settings.concurrency));
     sweep->ceiling = sweep->concurrency * CeilingPerConcurrency;
@@ -255,6 +310,9 @@ QList<ProbeOutcome> sweepAddresses(DiskSpaceProbe& probe, const QStringList& add
     sweep->lastAnswer = Clock::now();
 
     QHash<QString, size_t> jobOf;
+    QHash<QString, size_t> endpointOf;
+    std::vector<HostEndpoint> endpoints;
+    std::vector<std::vector<size_t>> jobsOfEndpoint;
     QList<size_t> order;
     order.reserve(addresses.size());
     for (const QString& address : addresses) {
@@ -264,9 +322,22 @@ QList<ProbeOutcome> sweepAddresses(DiskSpaceProbe& probe, const QStringList& add
             Job job;
             job.address = address;
             job.measurement = probe.prepare(address, timeout);
-            (probe.answersAtOnce(address) ? sweep->prompt : sweep->pooled)
-                .push_back(sweep->jobs.size());
+            const size_t i = sweep->jobs.size();
             sweep->jobs.push_back(std::move(job));
+            if (probe.answersAtOnce(address)) {
+                sweep->prompt.push_back(i);
+            } else if (std::optional<HostEndpoint> endpoint = probe.hostToCheck(address)) {
+                const QString key = endpoint->key();
+                auto e = endpointOf.constFind(key);
+                if (e == endpointOf.constEnd()) {
+                    e = endpointOf.insert(key, endpoints.size());
+                    endpoints.push_back(std::move(*endpoint));
+                    jobsOfEndpoint.emplace_back();
+                }
+                jobsOfEndpoint[*e].push_back(i);
+            } else {
+                sweep->pooled.push_back(i);
+            }
         }
         order << *found;
     }
@@ -278,9 +349,11 @@ QList<ProbeOutcome> sweepAddresses(DiskSpaceProbe& probe, const QStringList& add
         {
             const std::lock_guard<std::mutex> held(sweep.mutex);
             sweep.over = true;
+            *sweep.hostCheckCancelled = true;
             for (const Job& job : sweep.jobs)
                 if (job.state == JobState::Running)
                     g_probesAbandoned = true;
+            dropCheckedConnections(sweep.keepingConnections);
         }
     } endOfSweep{*sweep};
 
@@ -290,7 +363,12 @@ QList<ProbeOutcome> sweepAddresses(DiskSpaceProbe& probe, const QStringList& add
             ? settings.cpuHasSpareCapacity
             : std::function<bool()>([&] { return cpuLoad.idleSinceLastCall() >= SpareIdleShare; });
 
+    for (const HostEndpoint& endpoint : endpoints)
+        if (endpoint.keepConnection)
+            sweep->keepingConnections.push_back(endpoint);
     std::unique_lock<std::mutex> lock(sweep->mutex);
+    if (!endpoints.empty())
+        startHostCheck(sweep, std::move(endpoints), std::move(jobsOfEndpoint), hostsAnswerBy);
     Clock::time_point lastCallback = Clock::now();
     Clock::time_point lastCpuSample = lastCallback;
     for (;;) {

@@ -1,5 +1,6 @@
 #include "platform/SftpDiskSpaceProbe.h"
 
+#include "platform/HostCheck.h"
 #include "platform/KnownHosts.h"
 #include "platform/ProbeFailure.h"
 #include "platform/RemoteAddress.h"
@@ -208,7 +209,10 @@ ProbeOutcome measureSftp(const SftpJob& job)
     const Clock::time_point at = Clock::now() + job.timeout;
 
     QString failure;
-    const Socket socket(connectTcp(job.address.host, job.address.port, at, &failure));
+    int connection = takeCheckedConnection(job.address.host, job.address.port);
+    if (connection < 0)
+        connection = connectTcp(job.address.host, job.address.port, at, &failure);
+    const Socket socket(connection);
     if (socket.get() < 0)
         return ProbeOutcome::failed(failure);
     const SshConnection ssh(lib.sessionInit(nullptr, nullptr, nullptr, nullptr), SshDeleter{&lib});
@@ -299,4 +303,16 @@ Measurement SftpDiskSpaceProbe::prepare(const QString& address, std::chrono::mil
     SftpJob job{*sftp, sftp->username.isEmpty() ? localUserName() : sftp->username,
                 QDir(QDir::homePath()).filePath(u".ssh"_s), timeout};
     return [job] { return measureSftp(job); };
+}
+
+std::optional<HostEndpoint> SftpDiskSpaceProbe::hostToCheck(const QString& address) const
+{
+    const std::optional<SftpAddress> sftp = parseSftpAddress(address);
+    if (!sftp)
+        return std::nullopt;
+    HostEndpoint endpoint;
+    endpoint.host = sftp->host;
+    endpoint.ports = {sftp->port};
+    endpoint.keepConnection = true;
+    return endpoint;
 }

@@ -16,4 +16,7 @@
 class SftpDiskSpaceProbe : public DiskSpaceProbe {
 public:
     Measurement prepare(const QString& address, std::chrono::milliseconds timeout) override;
+    // The host's port: the server speaks first, and the measurement goes on on the connection
+    // the check made.
+    std::optional<HostEndpoint> hostToCheck(const QString& address) const override;
 };

@@ -21,6 +21,27 @@ bool isExecutableFile(const QString& path)
     return info.isFile() && info.isExecutable();
 }
 
+// An SMB2 NEGOTIATE request offering the dialects 2.0.2 to 3.0.2, in its session-service
+// frame. Any server answers it, if only to refuse the dialects or to close the connection.
+QByteArray negotiateRequest()
+{
+    QByteArray header(64, '\0');
+    header.replace(0, 4, "\xfeSMB");
+    header[4] = 64;  // structure size
+    header[14] = 1;  // credits requested
+    QByteArray body(36, '\0');
+    body[0] = 36;    // structure size
+    body[2] = 4;     // dialect count
+    body[4] = 1;     // signing enabled
+    for (const char* dialect : {"\x02\x02", "\x10\x02", "\x00\x03", "\x02\x03"})
+        body.append(dialect, 2);
+    const QByteArray message = header + body;
+    QByteArray frame(4, '\0');
+    frame[2] = char(message.size() >> 8);
+    frame[3] = char(message.size() & 0xff);
+    return frame + message;
+}
+
 } // namespace
 
 SmbDiskSpaceProbe::SmbDiskSpaceProbe(QString workerProgram)
@@ -49,6 +70,19 @@ QString SmbDiskSpaceProbe::defaultWorkerProgram()
         return QStringLiteral(VARDOMETER_SMB_WORKER);
 #endif
     return {};
+}
+
+std::optional<HostEndpoint> SmbDiskSpaceProbe::hostToCheck(const QString& address) const
+{
+    const std::optional<SmbAddress> smb = parseSmbAddress(address);
+    if (!smb)
+        return std::nullopt;
+    HostEndpoint endpoint;
+    endpoint.host = smb->server;
+    endpoint.ports = smb->port ? std::vector<int>{smb->port} : std::vector<int>{445, 139};
+    static const QByteArray hello = negotiateRequest();
+    endpoint.hello = hello;
+    return endpoint;
 }
 
 void SmbDiskSpaceProbe::setShareCredentials(const QList<ShareCredential>& credentials)

@@ -19,6 +19,9 @@ public:
     explicit SmbDiskSpaceProbe(QString workerProgram = {});
 
     Measurement prepare(const QString& address, std::chrono::milliseconds timeout) override;
+    // The server, on the address's port or on 445 and then 139, greeted with an SMB2
+    // negotiate request.
+    std::optional<HostEndpoint> hostToCheck(const QString& address) const override;
     void setShareCredentials(const QList<ShareCredential>& credentials) override;
 
     static QString defaultWorkerProgram();

@@ -24,8 +24,9 @@ QString lastError()
     return QString::fromLocal8Bit(std::strerror(errno));
 }
 
-// A socket bound to 127.0.0.1 (port 0: any free one); -1 on failure.
-int boundLoopbackSocket(int port, int* boundPort)
+// A socket bound to 127.0.0.1, or another IPv4 address (port 0: any free one); -1 on
+// failure.
+int boundLoopbackSocket(int port, int* boundPort, const char* at = "127.0.0.1")
 {
     const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (s < 0)
@@ -33,9 +34,11 @@ int boundLoopbackSocket(int port, int* boundPort)
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const int one = 1;
     socklen_t length = sizeof address;
-    if (::bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+    if (::inet_pton(AF_INET, at, &address.sin_addr) != 1 ||
+        ::setsockopt(s, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one) != 0 ||
+        ::bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
         ::getsockname(s, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
         ::close(s);
         return -1;
@@ -101,22 +104,27 @@ QString runTool(const QString& program, const QStringList& arguments, const QByt
 }
 
 SilentListeners::SilentListeners(int count)
+    : SilentListeners(QStringList(count, u"127.0.0.1"_s), 0)
+{
+}
+
+SilentListeners::SilentListeners(const QStringList& addresses, int port)
 {
     if (::pipe2(m_wake, O_CLOEXEC) != 0) {
         m_error = lastError();
         return;
     }
-    for (int i = 0; i < count; ++i) {
-        int port = 0;
-        const int s = boundLoopbackSocket(0, &port);
+    for (const QString& at : addresses) {
+        int boundPort = 0;
+        const int s = boundLoopbackSocket(port, &boundPort, at.toLatin1().constData());
         if (s < 0 || ::listen(s, 128) != 0) {
-            m_error = lastError();
+            m_error = at + u": "_s + lastError();
             if (s >= 0)
                 ::close(s);
             return;
         }
         m_sockets.push_back(s);
-        m_ports.push_back(port);
+        m_ports.push_back(boundPort);
     }
     // Accepts whatever arrives and holds it open, silent, until the end.
     m_acceptor = std::thread([this] {

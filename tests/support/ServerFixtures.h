@@ -24,6 +24,9 @@ QString runTool(const QString& program, const QStringList& arguments, const QByt
 class SilentListeners {
 public:
     explicit SilentListeners(int count);
+    // One on each of these IPv4 addresses of the loopback network (127.0.1.7, ...), all on
+    // the same port (0: each on a free one of its own).
+    SilentListeners(const QStringList& addresses, int port);
     ~SilentListeners();
     SilentListeners(const SilentListeners&) = delete;
     SilentListeners& operator=(const SilentListeners&) = delete;

@@ -1,0 +1,507 @@
+#include "platform/HostCheck.h"
+
+#include "platform/ProbeFailure.h"
+#include "platform/SmbProbeProtocol.h"
+
+#include <QHash>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <deque>
+#include <fcntl.h>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <netdb.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <system_error>
+#include <thread>
+#include <unistd.h>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr std::chrono::milliseconds CancelledWithin{50};
+// Left for everything else the process opens while a check runs: the lookups' own
+// sockets, the database, the measurements that have started.
+constexpr rlim_t FilesKeptFree = 256;
+constexpr rlim_t FilesWanted = 16384;
+
+struct SocketAddress {
+    sockaddr_storage storage{};
+    socklen_t length = 0;
+};
+
+std::vector<SocketAddress> addressesOf(const addrinfo* found)
+{
+    std::vector<SocketAddress> addresses;
+    for (const addrinfo* a = found; a; a = a->ai_next) {
+        if (a->ai_addrlen > sizeof(sockaddr_storage))
+            continue;
+        SocketAddress address;
+        std::memcpy(&address.storage, a->ai_addr, a->ai_addrlen);
+        address.length = a->ai_addrlen;
+        addresses.push_back(address);
+    }
+    return addresses;
+}
+
+void setPort(SocketAddress& address, int port)
+{
+    if (address.storage.ss_family == AF_INET)
+        reinterpret_cast<sockaddr_in*>(&address.storage)->sin_port = htons(uint16_t(port));
+    else if (address.storage.ss_family == AF_INET6)
+        reinterpret_cast<sockaddr_in6*>(&address.storage)->sin6_port = htons(uint16_t(port));
+}
+
+QString lookupFailure(int error)
+{
+    return error == EAI_NONAME || error == EAI_NODATA
+               ? QString(ProbeFailure::HostNotFound)
+               : QString::fromLocal8Bit(::gai_strerror(error));
+}
+
+QString connectionFailure(int error)
+{
+    return connectionFailureOf(error).value_or(QString::fromLocal8Bit(std::strerror(error)));
+}
+
+// Wakes a check's poll when a lookup returns. Shared with the lookup threads, which may
+// return after their check has ended.
+class Wakeup {
+public:
+    Wakeup()
+        : m_fd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
+    {
+    }
+    ~Wakeup()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    Wakeup(const Wakeup&) = delete;
+    Wakeup& operator=(const Wakeup&) = delete;
+
+    int fd() const { return m_fd; }
+    void signal() const
+    {
+        const uint64_t one = 1;
+        while (::write(m_fd, &one, sizeof one) < 0 && errno == EINTR) {
+        }
+    }
+    void drain() const
+    {
+        uint64_t count = 0;
+        while (::read(m_fd, &count, sizeof count) > 0) {
+        }
+    }
+
+private:
+    int m_fd;
+};
+
+// One name's lookup, shared by its check and the thread that does it.
+struct Lookup {
+    QByteArray name;
+    std::shared_ptr<Wakeup> wakeup;
+    std::shared_ptr<std::atomic<bool>> wanted; // false once the check has ended
+
+    std::mutex mutex;
+    bool done = false;
+    int error = 0; // getaddrinfo's
+    std::vector<SocketAddress> addresses;
+
+    void resolve()
+    {
+        addrinfo hints{};
+        hints.ai_family = AF_UNSPEC;
+        hints.ai_socktype = SOCK_STREAM;
+        addrinfo* found = nullptr;
+        const int result = ::getaddrinfo(name.constData(), nullptr, &hints, &found);
+        std::vector<SocketAddress> resolved = addressesOf(found);
+        if (found)
+            ::freeaddrinfo(found);
+        {
+            const std::lock_guard<std::mutex> held(mutex);
+            error = result;
+            addresses = std::move(resolved);
+            done = true;
+        }
+        wakeup->signal();
+    }
+};
+
+// The process's lookup threads: getaddrinfo blocks for as long as the resolver waits for a
+// server that does not answer, and cannot be interrupted, so lookups run on threads that
+// are never waited for, at most MaxNameLookupThreads at once.
+class NameLookups {
+public:
+    // Never destroyed: its threads may still be running when the program ends.
+    static NameLookups& instance()
+    {
+        static auto* lookups = new NameLookups;
+        return *lookups;
+    }
+
+    void start(std::shared_ptr<Lookup> lookup)
+    {
+        const std::lock_guard<std::mutex> held(m_mutex);
+        m_queue.push_back(std::move(lookup));
+        if (m_threads >= MaxNameLookupThreads)
+            return;
+        try {
+            std::thread([this] { serve(); }).detach();
+            ++m_threads;
+        } catch (const std::system_error&) {
+            // The lookup waits for a thread that is running; with none, its check times out.
+        }
+    }
+
+private:
+    void serve()
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        while (!m_queue.empty()) {
+            const std::shared_ptr<Lookup> lookup = std::move(m_queue.front());
+            m_queue.pop_front();
+            if (!*lookup->wanted)
+                continue;
+            lock.unlock();
+            lookup->resolve();
+            lock.lock();
+        }
+        --m_threads;
+    }
+
+    std::mutex m_mutex;
+    std::deque<std::shared_ptr<Lookup>> m_queue;
+    int m_threads = 0;
+};
+
+class CheckedConnections {
+public:
+    static CheckedConnections& instance()
+    {
+        static CheckedConnections connections;
+        return connections;
+    }
+    void put(const QString& host, int port, int socket)
+    {
+        const std::lock_guard<std::mutex> held(m_mutex);
+        m_sockets.emplace(std::pair(host, port), socket);
+    }
+    int take(const QString& host, int port)
+    {
+        const std::lock_guard<std::mutex> held(m_mutex);
+        const auto found = m_sockets.find(std::pair(host, port));
+        if (found == m_sockets.end())
+            return -1;
+        const int socket = found->second;
+        m_sockets.erase(found);
+        return socket;
+    }
+    void drop(const QString& host, int port)
+    {
+        const std::lock_guard<std::mutex> held(m_mutex);
+        const auto [from, to] = m_sockets.equal_range(std::pair(host, port));
+        for (auto i = from; i != to; ++i)
+            ::close(i->second);
+        m_sockets.erase(from, to);
+    }
+
+private:
+    std::mutex m_mutex;
+    std::multimap<std::pair<QString, int>, int> m_sockets;
+};
+
+// As many sockets as the process may open beside what it needs otherwise: the soft limit
+// on open files raised towards the hard one first, since a check watches its sockets with
+// poll, not select, and so has no use for the customary 1,024.
+size_t socketsAllowed(size_t wanted)
+{
+    rlimit files{};
+    if (::getrlimit(RLIMIT_NOFILE, &files) != 0)
+        return 16;
+    const rlim_t goal = std::min<rlim_t>(files.rlim_max, std::max<rlim_t>(FilesWanted, wanted));
+    if (files.rlim_cur < goal) {
+        rlimit raised = files;
+        raised.rlim_cur = goal;
+        if (::setrlimit(RLIMIT_NOFILE, &raised) == 0)
+            files = raised;
+    }
+    return files.rlim_cur > FilesKeptFree + 16 ? size_t(files.rlim_cur - FilesKeptFree) : 16;
+}
+
+enum class Stage { Resolving, Ready, Connecting, Answering, Done };
+
+struct EndpointCheck {
+    const HostEndpoint* endpoint = nullptr;
+    Stage stage = Stage::Resolving;
+    std::shared_ptr<Lookup> lookup;
+    std::vector<SocketAddress> addresses;
+    size_t attempt = 0; // of addresses × ports, in that order
+    int connectedPort = 0;
+    int socket = -1;
+    int lastError = ETIMEDOUT;
+};
+
+class Check {
+public:
+    Check(const std::vector<HostEndpoint>& endpoints,
+          const std::function<void(size_t, const QString&)>& verdict)
+        : m_verdict(verdict)
+    {
+        m_checks.resize(endpoints.size());
+        for (size_t i = 0; i < endpoints.size(); ++i) {
+            m_checks[i].endpoint = &endpoints[i];
+            startLookup(m_checks[i]);
+        }
+        m_socketsAllowed = socketsAllowed(endpoints.size() + FilesKeptFree);
+    }
+    ~Check()
+    {
+        *m_wanted = false;
+        for (EndpointCheck& check : m_checks)
+            closeSocket(check);
+    }
+    Check(const Check&) = delete;
+    Check& operator=(const Check&) = delete;
+
+    void run(Clock::time_point deadline, const std::atomic<bool>& cancelled)
+    {
+        std::vector<pollfd> watched;
+        std::vector<size_t> watchedCheck;
+        for (;;) {
+            if (cancelled)
+                return;
+            if (Clock::now() >= deadline) {
+                for (size_t i = 0; i < m_checks.size(); ++i)
+                    if (m_checks[i].stage != Stage::Done)
+                        give(i, ProbeFailure::TimedOut);
+                return;
+            }
+            takeLookups();
+            for (size_t i = 0; i < m_checks.size() && m_socketsOpen < m_socketsAllowed; ++i)
+                if (m_checks[i].stage == Stage::Ready)
+                    connectNext(i);
+            if (m_done == m_checks.size())
+                return;
+
+            watched.assign(1, pollfd{m_wakeup->fd(), POLLIN, 0});
+            watchedCheck.assign(1, 0);
+            for (size_t i = 0; i < m_checks.size(); ++i) {
+                const EndpointCheck& check = m_checks[i];
+                if (check.stage == Stage::Connecting || check.stage == Stage::Answering) {
+                    const short events = check.stage == Stage::Connecting ? POLLOUT : POLLIN;
+                    watched.push_back(pollfd{check.socket, events, 0});
+                    watchedCheck.push_back(i);
+                }
+            }
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+            const int wait = static_cast<int>(std::clamp<long long>(
+                left.count(), 0, CancelledWithin.count()));
+            if (::poll(watched.data(), watched.size(), wait) < 0 && errno != EINTR)
+                return; // cannot happen with valid descriptors; the caller times them out
+            if (watched[0].revents)
+                m_wakeup->drain();
+            for (size_t k = 1; k < watched.size(); ++k)
+                if (watched[k].revents)
+                    advance(watchedCheck[k], watched[k].revents);
+        }
+    }
+
+private:
+    void startLookup(EndpointCheck& check)
+    {
+        const QByteArray name = check.endpoint->host.toUtf8();
+        // An address written as numbers needs no lookup, nor a thread.
+        addrinfo hints{};
+        hints.ai_family = AF_UNSPEC;
+        hints.ai_socktype = SOCK_STREAM;
+        hints.ai_flags = AI_NUMERICHOST;
+        addrinfo* found = nullptr;
+        if (::getaddrinfo(name.constData(), nullptr, &hints, &found) == 0) {
+            check.addresses = addressesOf(found);
+            ::freeaddrinfo(found);
+            check.stage = Stage::Ready;
+            return;
+        }
+        std::shared_ptr<Lookup>& lookup = m_lookups[name];
+        if (!lookup) {
+            lookup = std::make_shared<Lookup>();
+            lookup->name = name;
+            lookup->wakeup = m_wakeup;
+            lookup->wanted = m_wanted;
+            NameLookups::instance().start(lookup);
+        }
+        check.lookup = lookup;
+    }
+
+    void takeLookups()
+    {
+        for (size_t i = 0; i < m_checks.size(); ++i) {
+            EndpointCheck& check = m_checks[i];
+            if (check.stage != Stage::Resolving)
+                continue;
+            int error = 0;
+            {
+                const std::lock_guard<std::mutex> held(check.lookup->mutex);
+                if (!check.lookup->done)
+                    continue;
+                error = check.lookup->error;
+                check.addresses = check.lookup->addresses;
+            }
+            if (error != 0)
+                give(i, lookupFailure(error));
+            else
+                check.stage = Stage::Ready;
+        }
+    }
+
+    // Starts the next connection attempt of check i, or gives its verdict when none is left.
+    void connectNext(size_t i)
+    {
+        EndpointCheck& check = m_checks[i];
+        const std::vector<int>& ports = check.endpoint->ports;
+        while (check.attempt < check.addresses.size() * ports.size()) {
+            SocketAddress address = check.addresses[check.attempt / ports.size()];
+            const int port = ports[check.attempt % ports.size()];
+            ++check.attempt;
+            setPort(address, port);
+            const int s = ::socket(address.storage.ss_family,
+                                   SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+            if (s < 0) {
+                check.lastError = errno;
+                continue;
+            }
+            ++m_socketsOpen;
+            check.socket = s;
+            check.connectedPort = port;
+            if (::connect(s, reinterpret_cast<const sockaddr*>(&address.storage),
+                          address.length) == 0) {
+                connected(i);
+                return;
+            }
+            if (errno == EINPROGRESS) {
+                check.stage = Stage::Connecting;
+                return;
+            }
+            check.lastError = errno;
+            closeSocket(check);
+        }
+        give(i, connectionFailure(check.lastError));
+    }
+
+    void connected(size_t i)
+    {
+        EndpointCheck& check = m_checks[i];
+        const QByteArray& hello = check.endpoint->hello;
+        // A few bytes on a new connection always fit its buffer; a server that has already
+        // gone shows it answered, and the measurement finds out why.
+        if (!hello.isEmpty())
+            (void)::send(check.socket, hello.constData(), size_t(hello.size()), MSG_NOSIGNAL);
+        check.stage = Stage::Answering;
+    }
+
+    void advance(size_t i, short events)
+    {
+        EndpointCheck& check = m_checks[i];
+        if (check.stage == Stage::Connecting) {
+            int error = 0;
+            socklen_t size = sizeof error;
+            if (::getsockopt(check.socket, SOL_SOCKET, SO_ERROR, &error, &size) != 0)
+                error = errno;
+            if (error == 0) {
+                connected(i);
+                return;
+            }
+            check.lastError = error;
+            closeSocket(check);
+            check.stage = Stage::Ready;
+            if (m_socketsOpen < m_socketsAllowed)
+                connectNext(i);
+            return;
+        }
+        if (check.endpoint->keepConnection && (events & POLLIN) && !(events & POLLERR)) {
+            const int flags = ::fcntl(check.socket, F_GETFL);
+            if (flags >= 0 && ::fcntl(check.socket, F_SETFL, flags & ~O_NONBLOCK) == 0) {
+                CheckedConnections::instance().put(check.endpoint->host, check.connectedPort,
+                                                   check.socket);
+                check.socket = -1;
+                --m_socketsOpen;
+            }
+        } else {
+            // Read what came, so that closing does not reset the connection.
+            char answer[512];
+            (void)::recv(check.socket, answer, sizeof answer, MSG_DONTWAIT);
+        }
+        give(i, {});
+    }
+
+    void give(size_t i, const QString& failure)
+    {
+        EndpointCheck& check = m_checks[i];
+        closeSocket(check);
+        check.stage = Stage::Done;
+        ++m_done;
+        m_verdict(i, failure);
+    }
+
+    void closeSocket(EndpointCheck& check)
+    {
+        if (check.socket < 0)
+            return;
+        ::close(check.socket);
+        check.socket = -1;
+        --m_socketsOpen;
+    }
+
+    const std::function<void(size_t, const QString&)>& m_verdict;
+    std::vector<EndpointCheck> m_checks;
+    QHash<QByteArray, std::shared_ptr<Lookup>> m_lookups;
+    const std::shared_ptr<Wakeup> m_wakeup = std::make_shared<Wakeup>();
+    const std::shared_ptr<std::atomic<bool>> m_wanted = std::make_shared<std::atomic<bool>>(true);
+    size_t m_socketsAllowed = 16;
+    size_t m_socketsOpen = 0;
+    size_t m_done = 0;
+};
+
+} // namespace
+
+QString HostEndpoint::key() const
+{
+    QString key = host;
+    for (const int port : ports)
+        key += u':' + QString::number(port);
+    return key + u'/' + QString::fromLatin1(hello.toHex()) + (keepConnection ? u"+"_s : u""_s);
+}
+
+void checkHosts(const std::vector<HostEndpoint>& endpoints, Clock::time_point deadline,
+                const std::function<void(size_t endpoint, const QString& failure)>& verdict,
+                const std::atomic<bool>& cancelled)
+{
+    if (endpoints.empty())
+        return;
+    Check check(endpoints, verdict);
+    check.run(deadline, cancelled);
+}
+
+int takeCheckedConnection(const QString& host, int port)
+{
+    return CheckedConnections::instance().take(host, port);
+}
+
+void dropCheckedConnections(const std::vector<HostEndpoint>& endpoints)
+{
+    for (const HostEndpoint& endpoint : endpoints)
+        if (endpoint.keepConnection)
+            for (const int port : endpoint.ports)
+                CheckedConnections::instance().drop(endpoint.host, port);
+}
