@@ -1,14 +1,19 @@
-// Times sweeps of SMB shares on a private loopback Samba server (needs root):
-//   1. dead hosts (loopback listeners that accept and never answer) among live shares:
-//      the sweep must end within one time-out and a second;
-//   2. many shares of one server.
+// Times sweeps of remote addresses on a private network of its own, with a private loopback
+// Samba server and a name server stub (needs root):
+//   1. dead hosts (loopback listeners that accept and never answer; \\host\share, smb://
+//      and sftp:// addresses in turn) among live shares;
+//   2. shares on hosts whose names do not resolve, the name server saying so;
+//   3. the same, the name server never answering;
+//   4. many shares of one server.
+// The first three must end within one time-out and a second.
 //
-//   vardometer_remote_sweep_bench [--dead 50] [--live 50] [--shares 200] [--timeout-ms 3000]
-//                                 [--concurrency 32] [--stalled-after-ms 250]
-//                                 [--assume-idle-cpu 0|1]
+//   vardometer_remote_sweep_bench [--dead 300] [--live 50] [--unresolvable 1000]
+//                                 [--shares 200] [--timeout-ms 2000] [--concurrency 32]
+//                                 [--stalled-after-ms 250] [--assume-idle-cpu 0|1]
 
 #include "platform/DispatchingDiskSpaceProbe.h"
 #include "platform/ProbeSweep.h"
+#include "support/PrivateNetwork.h"
 #include "support/SambaServer.h"
 #include "support/ServerFixtures.h"
 
@@ -88,6 +93,13 @@ SweepResult timeSweep(const QStringList& addresses, const SweepSettings& base)
     return result;
 }
 
+// Whether a sweep that should cost one time-out did.
+void printBound(const SweepResult& r, int timeoutMs)
+{
+    std::printf("  target: within one time-out + 1 s = %d ms: %s\n", timeoutMs + 1000,
+                r.milliseconds <= timeoutMs + 1000 ? "met" : "MISSED");
+}
+
 void print(const char* title, const SweepResult& r)
 {
     std::printf("%-34s %8.0f ms  measured %d, timed out %d, other failures %d, "
@@ -102,7 +114,8 @@ void print(const char* title, const SweepResult& r)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    int dead = 50, live = 50, shares = 200, timeoutMs = 3000, concurrency = 32;
+    int dead = 300, live = 50, unresolvable = 1000, shares = 200, timeoutMs = 2000;
+    int concurrency = 32;
     int stalledAfterMs = static_cast<int>(SweepSettings().stalledAfter.count());
     bool assumeIdle = false; // as if other programs left the processors idle
     const QStringList args = QCoreApplication::arguments();
@@ -112,6 +125,8 @@ int main(int argc, char** argv)
             dead = value;
         else if (args[i] == u"--live")
             live = value;
+        else if (args[i] == u"--unresolvable")
+            unresolvable = value;
         else if (args[i] == u"--shares")
             shares = value;
         else if (args[i] == u"--timeout-ms")
@@ -124,7 +139,12 @@ int main(int argc, char** argv)
             assumeIdle = value != 0;
     }
     if (::geteuid() != 0) {
-        std::fprintf(stderr, "needs root: it starts a private smbd\n");
+        std::fprintf(stderr, "needs root: it starts a private network and smbd\n");
+        return 2;
+    }
+    PrivateNetwork network(PrivateNetwork::Dns::NoSuchName);
+    if (!network.error().isEmpty()) {
+        std::fprintf(stderr, "private network: %s\n", qPrintable(network.error()));
         return 2;
     }
 
@@ -148,9 +168,15 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "smbd did not listen: %s\n", qPrintable(samba.log()));
         return 2;
     }
-    SilentListeners deadHosts(dead);
-    if (!deadHosts.error().isEmpty()) {
-        std::fprintf(stderr, "listeners: %s\n", qPrintable(deadHosts.error()));
+    // Every third dead host a \\host\share on port 445 of an address of its own.
+    QStringList deadAt445;
+    for (int i = 0; i < dead; i += 3)
+        deadAt445 << u"127.0.%1.%2"_s.arg(1 + i / 3 / 250).arg(1 + i / 3 % 250);
+    SilentListeners deadHosts(dead - static_cast<int>(deadAt445.size()));
+    SilentListeners deadUncHosts(deadAt445, 445);
+    if (!deadHosts.error().isEmpty() || !deadUncHosts.error().isEmpty()) {
+        std::fprintf(stderr, "listeners: %s\n",
+                     qPrintable(deadHosts.error() + deadUncHosts.error()));
         return 2;
     }
     const auto share = [&](int i) { return u"smb://127.0.0.1:%1/s%2"_s.arg(samba.port()).arg(i); };
@@ -166,12 +192,20 @@ int main(int argc, char** argv)
     timeSweep({share(0)}, settings);
 
     QStringList mixed;
+    size_t nextPort = 0;
     for (int i = 0; i < std::max(dead, live); ++i) {
-        if (i < dead)
-            mixed << u"smb://127.0.0.1:%1/share"_s.arg(deadHosts.ports()[static_cast<size_t>(i)]);
+        if (i < dead && i % 3 == 0)
+            mixed << u"\\\\%1\\share"_s.arg(deadAt445[i / 3]);
+        else if (i < dead && i % 3 == 1)
+            mixed << u"smb://127.0.0.1:%1/share"_s.arg(deadHosts.ports()[nextPort++]);
+        else if (i < dead)
+            mixed << u"sftp://127.0.0.1:%1/"_s.arg(deadHosts.ports()[nextPort++]);
         if (i < live)
             mixed << share(i);
     }
+    QStringList unknown;
+    for (int i = 0; i < unresolvable; ++i)
+        unknown << u"\\\\host%1.example.invalid\\share"_s.arg(i);
     QStringList many;
     for (int i = 0; i < shares; ++i)
         many << share(i);
@@ -181,8 +215,19 @@ int main(int argc, char** argv)
                 assumeIdle ? ", processors taken as idle" : "");
     const SweepResult mixedResult = timeSweep(mixed, settings);
     print(qPrintable(u"%1 dead among %2 live shares"_s.arg(dead).arg(live)), mixedResult);
-    std::printf("  target: within one time-out + 1 s = %d ms: %s\n", timeoutMs + 1000,
-                mixedResult.milliseconds <= timeoutMs + 1000 ? "met" : "MISSED");
+    printBound(mixedResult, timeoutMs);
+    if (unresolvable > 0) {
+        const SweepResult notFound = timeSweep(unknown, settings);
+        print(qPrintable(u"%1 unknown hosts, \"no such name\""_s.arg(unresolvable)), notFound);
+        printBound(notFound, timeoutMs);
+        network.setDns(PrivateNetwork::Dns::Silent);
+        const SweepResult unanswered = timeSweep(unknown, settings);
+        print(qPrintable(u"%1 unknown hosts, no DNS answer"_s.arg(unresolvable)), unanswered);
+        printBound(unanswered, timeoutMs);
+        std::printf("  questions the name server stub was asked: %d\n", network.questions());
+        // smbd asks the name server too, as each connection starts.
+        network.setDns(PrivateNetwork::Dns::NoSuchName);
+    }
     print(qPrintable(u"%1 shares of one server"_s.arg(shares)), timeSweep(many, settings));
     return 0;
 }

@@ -305,8 +305,8 @@ public:
                 }
             }
             const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
-            const int wait = static_cast<int>(std::clamp<long long>(
-                left.count(), 0, CancelledWithin.count()));
+            const int wait =
+                static_cast<int>(std::clamp<long long>(left.count(), 0, CancelledWithin.count()));
             if (::poll(watched.data(), watched.size(), wait) < 0 && errno != EINTR)
                 return; // cannot happen with valid descriptors; the caller times them out
             if (watched[0].revents)
@@ -375,8 +375,8 @@ private:
             const int port = ports[check.attempt % ports.size()];
             ++check.attempt;
             setPort(address, port);
-            const int s = ::socket(address.storage.ss_family,
-                                   SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+            const int s =
+                ::socket(address.storage.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
             if (s < 0) {
                 check.lastError = errno;
                 continue;
@@ -384,8 +384,8 @@ private:
             ++m_socketsOpen;
             check.socket = s;
             check.connectedPort = port;
-            if (::connect(s, reinterpret_cast<const sockaddr*>(&address.storage),
-                          address.length) == 0) {
+            if (::connect(s, reinterpret_cast<const sockaddr*>(&address.storage), address.length) ==
+                0) {
                 connected(i);
                 return;
             }

@@ -266,8 +266,7 @@ void startThread(const std::shared_ptr<Sweep>& sweep, size_t job)
 // Checks the servers that jobs must reach on a thread of its own, and hands their jobs on as
 // each answers or fails. The thread ends at the deadline, or once the sweep is over.
 void startHostCheck(const std::shared_ptr<Sweep>& sweep, std::vector<HostEndpoint> endpoints,
-                    std::vector<std::vector<size_t>> jobsOfEndpoint,
-                    Clock::time_point deadline)
+                    std::vector<std::vector<size_t>> jobsOfEndpoint, Clock::time_point deadline)
 {
     const auto check = [sweep, endpoints = std::move(endpoints),
                         jobsOfEndpoint = std::move(jobsOfEndpoint), deadline] {

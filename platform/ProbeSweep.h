@@ -38,6 +38,13 @@ struct SweepSettings {
 // address given twice is measured once. Returns when every probe has answered or missed
 // its time-out, so a sweep lasts about as long as its slowest probe.
 //
+// The servers that remote addresses name (DiskSpaceProbe::hostToCheck) are checked first,
+// all at once on one thread of the sweep's (HostCheck.h), within the time-out counted from
+// the sweep's start; only the addresses of servers that answered go on to be measured. So
+// however many hosts are dead or unknown, they cost the sweep one time-out together, and
+// the probes busy at once, and their threads and worker processes, go to servers that are
+// there. A server that cannot be reached fails all its addresses with the same reason.
+//
 // Probes run on threads of their own that are never waited for: a call blocked in the
 // kernel (statvfs on a dead network mount) is abandoned at the time-out and left to return
 // whenever it does, holding only what its measurement owns. Until it has returned, no sweep in

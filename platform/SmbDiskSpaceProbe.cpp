@@ -27,12 +27,12 @@ QByteArray negotiateRequest()
 {
     QByteArray header(64, '\0');
     header.replace(0, 4, "\xfeSMB");
-    header[4] = 64;  // structure size
-    header[14] = 1;  // credits requested
+    header[4] = 64; // structure size
+    header[14] = 1; // credits requested
     QByteArray body(36, '\0');
-    body[0] = 36;    // structure size
-    body[2] = 4;     // dialect count
-    body[4] = 1;     // signing enabled
+    body[0] = 36; // structure size
+    body[2] = 4;  // dialect count
+    body[4] = 1;  // signing enabled
     for (const char* dialect : {"\x02\x02", "\x10\x02", "\x00\x03", "\x02\x03"})
         body.append(dialect, 2);
     const QByteArray message = header + body;

@@ -110,8 +110,8 @@ HostEndpoint endpoint(const QString& host, std::vector<int> ports, QByteArray he
 
 int threadsOfThisProcess()
 {
-    return static_cast<int>(QDir(u"/proc/self/task"_s).entryList(QDir::Dirs | QDir::NoDotAndDotDot)
-                                .size());
+    return static_cast<int>(
+        QDir(u"/proc/self/task"_s).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size());
 }
 
 } // namespace
@@ -168,8 +168,8 @@ void TestHostCheck::verdicts_data()
         << greeter(Greeter::Manner::SpeaksFirst) << true << QByteArray() << QString();
     QTest::newRow("a server that accepts and never says a word")
         << -1 << false << QByteArray("hello") << QString(ProbeFailure::TimedOut);
-    QTest::newRow("nothing listening") << -2 << false << QByteArray()
-                                       << QString(ProbeFailure::ConnectionRefused);
+    QTest::newRow("nothing listening")
+        << -2 << false << QByteArray() << QString(ProbeFailure::ConnectionRefused);
 }
 
 void TestHostCheck::verdicts()
@@ -339,8 +339,7 @@ void TestHostCheck::sweepOfDeadAndUnknownHostsEndsWithinItsTimeout()
 
     QVERIFY2(timer.elapsed() < 3'000, qPrintable(QString::number(timer.elapsed())));
     for (qsizetype i = 0; i < outcomes.size(); ++i)
-        QCOMPARE(outcomes[i].failure,
-                 i < dead.size() ? QString(ProbeFailure::TimedOut) : failure);
+        QCOMPARE(outcomes[i].failure, i < dead.size() ? QString(ProbeFailure::TimedOut) : failure);
 }
 
 QTEST_GUILESS_MAIN(TestHostCheck)
