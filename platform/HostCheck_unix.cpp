@@ -185,40 +185,62 @@ private:
     int m_threads = 0;
 };
 
+// Connections kept for measurements, until one takes them. Few and young: a measurement
+// takes its connection moments after the check, and one left longer may have been closed
+// by the server meanwhile.
 class CheckedConnections {
 public:
+    // Never destroyed: a measurement the program gave up on may still ask it at the end.
     static CheckedConnections& instance()
     {
-        static CheckedConnections connections;
-        return connections;
+        static auto* connections = new CheckedConnections;
+        return *connections;
     }
-    void put(const QString& host, int port, int socket)
+    // False when there are too many already; the caller closes the socket then.
+    bool put(const QString& host, int port, int socket)
     {
         const std::lock_guard<std::mutex> held(m_mutex);
-        m_sockets.emplace(std::pair(host, port), socket);
+        if (m_sockets.size() >= MaxKept)
+            return false;
+        m_sockets.emplace(std::pair(host, port), Kept{socket, Clock::now()});
+        return true;
     }
     int take(const QString& host, int port)
     {
         const std::lock_guard<std::mutex> held(m_mutex);
-        const auto found = m_sockets.find(std::pair(host, port));
-        if (found == m_sockets.end())
-            return -1;
-        const int socket = found->second;
-        m_sockets.erase(found);
-        return socket;
+        for (auto found = m_sockets.find(std::pair(host, port));
+             found != m_sockets.end() && found->first == std::pair(host, port);
+             found = m_sockets.erase(found)) {
+            const Kept kept = found->second;
+            char next = 0;
+            const bool closedMeanwhile =
+                ::recv(kept.socket, &next, 1, MSG_PEEK | MSG_DONTWAIT) == 0;
+            if (Clock::now() - kept.since < MaxAge && !closedMeanwhile) {
+                m_sockets.erase(found);
+                return kept.socket;
+            }
+            ::close(kept.socket);
+        }
+        return -1;
     }
     void drop(const QString& host, int port)
     {
         const std::lock_guard<std::mutex> held(m_mutex);
         const auto [from, to] = m_sockets.equal_range(std::pair(host, port));
         for (auto i = from; i != to; ++i)
-            ::close(i->second);
+            ::close(i->second.socket);
         m_sockets.erase(from, to);
     }
 
 private:
+    static constexpr size_t MaxKept = 128;
+    static constexpr std::chrono::seconds MaxAge{10};
+    struct Kept {
+        int socket;
+        Clock::time_point since;
+    };
     std::mutex m_mutex;
-    std::multimap<std::pair<QString, int>, int> m_sockets;
+    std::multimap<std::pair<QString, int>, Kept> m_sockets;
 };
 
 // As many sockets as the process may open beside what it needs otherwise: the soft limit
@@ -308,7 +330,7 @@ public:
             const int wait =
                 static_cast<int>(std::clamp<long long>(left.count(), 0, CancelledWithin.count()));
             if (::poll(watched.data(), watched.size(), wait) < 0 && errno != EINTR)
-                return; // cannot happen with valid descriptors; the caller times them out
+                return; // not with valid descriptors; the sweep counts the rest as timed out
             if (watched[0].revents)
                 m_wakeup->drain();
             for (size_t k = 1; k < watched.size(); ++k)
@@ -377,6 +399,13 @@ private:
             setPort(address, port);
             const int s =
                 ::socket(address.storage.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+            if (s < 0 && (errno == EMFILE || errno == ENFILE) && m_socketsOpen > 0) {
+                // Out of descriptors: this attempt waits for one of the others to end.
+                --check.attempt;
+                m_socketsAllowed = m_socketsOpen;
+                check.stage = Stage::Ready;
+                return;
+            }
             if (s < 0) {
                 check.lastError = errno;
                 continue;
@@ -396,7 +425,8 @@ private:
             check.lastError = errno;
             closeSocket(check);
         }
-        give(i, connectionFailure(check.lastError));
+        give(i, check.addresses.empty() ? QString(ProbeFailure::HostNotFound)
+                                        : connectionFailure(check.lastError));
     }
 
     void connected(size_t i)
@@ -431,16 +461,17 @@ private:
         }
         if (check.endpoint->keepConnection && (events & POLLIN) && !(events & POLLERR)) {
             const int flags = ::fcntl(check.socket, F_GETFL);
-            if (flags >= 0 && ::fcntl(check.socket, F_SETFL, flags & ~O_NONBLOCK) == 0) {
+            if (flags >= 0 && ::fcntl(check.socket, F_SETFL, flags & ~O_NONBLOCK) == 0 &&
                 CheckedConnections::instance().put(check.endpoint->host, check.connectedPort,
-                                                   check.socket);
+                                                   check.socket)) {
                 check.socket = -1;
                 --m_socketsOpen;
             }
         } else {
             // Read what came, so that closing does not reset the connection.
-            char answer[512];
-            (void)::recv(check.socket, answer, sizeof answer, MSG_DONTWAIT);
+            char answer[4096];
+            while (::recv(check.socket, answer, sizeof answer, MSG_DONTWAIT) > 0) {
+            }
         }
         give(i, {});
     }

@@ -263,32 +263,51 @@ void startThread(const std::shared_ptr<Sweep>& sweep, size_t job)
     }
 }
 
+// The servers a sweep's jobs must reach, and the jobs that wait for each.
+struct HostsToCheck {
+    std::vector<HostEndpoint> endpoints;
+    std::vector<std::vector<size_t>> jobsOf; // by endpoint
+    std::vector<bool> checked;               // whether the endpoint's verdict came
+};
+
 // Checks the servers that jobs must reach on a thread of its own, and hands their jobs on as
-// each answers or fails. The thread ends at the deadline, or once the sweep is over.
-void startHostCheck(const std::shared_ptr<Sweep>& sweep, std::vector<HostEndpoint> endpoints,
-                    std::vector<std::vector<size_t>> jobsOfEndpoint, Clock::time_point deadline)
+// each answers or fails. The thread ends at the deadline, or once the sweep is over; a
+// server it could not give a verdict on for any reason counts as timed out, so no job ever
+// waits for a check that has ended. Called with the sweep's mutex held.
+void startHostCheck(const std::shared_ptr<Sweep>& sweep, std::shared_ptr<HostsToCheck> hosts,
+                    Clock::time_point deadline)
 {
-    const auto check = [sweep, endpoints = std::move(endpoints),
-                        jobsOfEndpoint = std::move(jobsOfEndpoint), deadline] {
-        checkHosts(
-            endpoints, deadline,
-            [&](size_t endpoint, const QString& failure) {
-                const std::lock_guard<std::mutex> held(sweep->mutex);
-                if (sweep->over)
-                    return;
-                sweep->hostChecked(jobsOfEndpoint[endpoint], failure);
-                sweep->changed.notify_all();
-            },
-            *sweep->hostCheckCancelled);
+    const auto check = [sweep, hosts, deadline] {
+        try {
+            checkHosts(
+                hosts->endpoints, deadline,
+                [&](size_t endpoint, const QString& failure) {
+                    const std::lock_guard<std::mutex> held(sweep->mutex);
+                    hosts->checked[endpoint] = true;
+                    if (sweep->over)
+                        return;
+                    sweep->hostChecked(hosts->jobsOf[endpoint], failure);
+                    sweep->changed.notify_all();
+                },
+                *sweep->hostCheckCancelled);
+        } catch (...) {
+        }
+        {
+            const std::lock_guard<std::mutex> held(sweep->mutex);
+            for (size_t i = 0; i < hosts->endpoints.size(); ++i)
+                if (!hosts->checked[i] && !sweep->over)
+                    sweep->hostChecked(hosts->jobsOf[i], ProbeFailure::TimedOut);
+            sweep->changed.notify_all();
+        }
         // A connection kept just as the sweep ended, after it closed those left over.
         if (*sweep->hostCheckCancelled)
-            dropCheckedConnections(endpoints);
+            dropCheckedConnections(hosts->endpoints);
     };
     try {
         std::thread(check).detach();
     } catch (const std::system_error&) {
         // Without a thread the measurements find out for themselves.
-        for (const std::vector<size_t>& hostJobs : jobsOfEndpoint)
+        for (const std::vector<size_t>& hostJobs : hosts->jobsOf)
             sweep->hostChecked(hostJobs, {});
     }
 }
@@ -310,8 +329,7 @@ QList<ProbeOutcome> sweepAddresses(DiskSpaceProbe& probe, const QStringList& add
 
     QHash<QString, size_t> jobOf;
     QHash<QString, size_t> endpointOf;
-    std::vector<HostEndpoint> endpoints;
-    std::vector<std::vector<size_t>> jobsOfEndpoint;
+    const auto hosts = std::make_shared<HostsToCheck>();
     QList<size_t> order;
     order.reserve(addresses.size());
     for (const QString& address : addresses) {
@@ -329,11 +347,11 @@ QList<ProbeOutcome> sweepAddresses(DiskSpaceProbe& probe, const QStringList& add
                 const QString key = endpoint->key();
                 auto e = endpointOf.constFind(key);
                 if (e == endpointOf.constEnd()) {
-                    e = endpointOf.insert(key, endpoints.size());
-                    endpoints.push_back(std::move(*endpoint));
-                    jobsOfEndpoint.emplace_back();
+                    e = endpointOf.insert(key, hosts->endpoints.size());
+                    hosts->endpoints.push_back(std::move(*endpoint));
+                    hosts->jobsOf.emplace_back();
                 }
-                jobsOfEndpoint[*e].push_back(i);
+                hosts->jobsOf[*e].push_back(i);
             } else {
                 sweep->pooled.push_back(i);
             }
@@ -362,12 +380,13 @@ QList<ProbeOutcome> sweepAddresses(DiskSpaceProbe& probe, const QStringList& add
             ? settings.cpuHasSpareCapacity
             : std::function<bool()>([&] { return cpuLoad.idleSinceLastCall() >= SpareIdleShare; });
 
-    for (const HostEndpoint& endpoint : endpoints)
+    hosts->checked.assign(hosts->endpoints.size(), false);
+    for (const HostEndpoint& endpoint : hosts->endpoints)
         if (endpoint.keepConnection)
             sweep->keepingConnections.push_back(endpoint);
     std::unique_lock<std::mutex> lock(sweep->mutex);
-    if (!endpoints.empty())
-        startHostCheck(sweep, std::move(endpoints), std::move(jobsOfEndpoint), hostsAnswerBy);
+    if (!hosts->endpoints.empty())
+        startHostCheck(sweep, hosts, hostsAnswerBy);
     Clock::time_point lastCallback = Clock::now();
     Clock::time_point lastCpuSample = lastCallback;
     for (;;) {

@@ -36,7 +36,8 @@ struct SweepSettings {
 
 // Measures every address at once and gives the outcomes in the addresses' order; an
 // address given twice is measured once. Returns when every probe has answered or missed
-// its time-out, so a sweep lasts about as long as its slowest probe.
+// its time-out, so a sweep lasts about as long as its slowest probe (after its server's
+// check, for a remote address).
 //
 // The servers that remote addresses name (DiskSpaceProbe::hostToCheck) are checked first,
 // all at once on one thread of the sweep's (HostCheck.h), within the time-out counted from

@@ -42,6 +42,17 @@ QByteArray negotiateRequest()
     return frame + message;
 }
 
+// The server as the system's resolver knows it: a name the client library reads as an IPv6
+// literal ("fe80--1s2.ipv6-literal.net") as that literal ("fe80::1%2").
+QString resolvableServer(const QString& server)
+{
+    static const QString Suffix = u".ipv6-literal.net"_s;
+    if (!server.endsWith(Suffix, Qt::CaseInsensitive))
+        return server;
+    QString literal = server.chopped(Suffix.size());
+    return literal.replace(u'-', u':').replace(QChar(u's'), QChar(u'%'), Qt::CaseInsensitive);
+}
+
 } // namespace
 
 SmbDiskSpaceProbe::SmbDiskSpaceProbe(QString workerProgram)
@@ -74,11 +85,14 @@ QString SmbDiskSpaceProbe::defaultWorkerProgram()
 
 std::optional<HostEndpoint> SmbDiskSpaceProbe::hostToCheck(const QString& address) const
 {
+    // Without a worker, or for an address no server could make sense of, the measurement
+    // fails at once and needs no server.
     const std::optional<SmbAddress> smb = parseSmbAddress(address);
-    if (!smb)
+    const QString worker = m_workerProgram.isEmpty() ? defaultWorkerProgram() : m_workerProgram;
+    if (!smb || !isExecutableFile(worker))
         return std::nullopt;
     HostEndpoint endpoint;
-    endpoint.host = smb->server;
+    endpoint.host = resolvableServer(smb->server);
     endpoint.ports = smb->port ? std::vector<int>{smb->port} : std::vector<int>{445, 139};
     static const QByteArray hello = negotiateRequest();
     endpoint.hello = hello;

@@ -2,6 +2,8 @@
 #include "platform/HostCheck.h"
 #include "platform/ProbeFailure.h"
 #include "platform/ProbeSweep.h"
+#include "platform/SftpDiskSpaceProbe.h"
+#include "platform/SmbDiskSpaceProbe.h"
 #include "support/PrivateNetwork.h"
 #include "support/ServerFixtures.h"
 
@@ -122,6 +124,8 @@ class TestHostCheck : public QObject {
 private Q_SLOTS:
     void initTestCase();
     void cleanup();
+    void serversOfAddresses_data();
+    void serversOfAddresses();
     void verdicts_data();
     void verdicts();
     void keptConnectionIsHandedOverUnread();
@@ -140,6 +144,9 @@ private:
 void TestHostCheck::initTestCase()
 {
     m_network.emplace(PrivateNetwork::Dns::NoSuchName);
+    // Only without root may the tests of names be skipped: half a move would leave the
+    // other tests on a network of unknown state.
+    QVERIFY2(m_network->error().isEmpty() || ::geteuid() != 0, qPrintable(m_network->error()));
     m_threads = threadsOfThisProcess();
 }
 
@@ -148,6 +155,53 @@ void TestHostCheck::cleanup()
     // Lookups a check gave up on end on their own, within the resolver's own time-out;
     // the next test must not find the lookup threads still busy with them.
     QTRY_VERIFY_WITH_TIMEOUT(threadsOfThisProcess() <= m_threads, 20'000);
+}
+
+void TestHostCheck::serversOfAddresses_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<bool>("workerThere");
+    QTest::addColumn<QString>("host"); // empty: nothing to check
+    QTest::addColumn<QList<int>>("ports");
+    QTest::addColumn<bool>("kept");
+
+    const QList<int> usual{445, 139};
+    QTest::newRow("share") << u"\\\\fs1\\data\\x"_s << true << u"fs1"_s << usual << false;
+    QTest::newRow("its own port") << u"smb://fs1:4450/data"_s << true << u"fs1"_s << QList{4450}
+                                  << false;
+    QTest::newRow("IPv6 literal") << u"smb://[fe80::1]/data"_s << true << u"fe80::1"_s << usual
+                                  << false;
+    QTest::newRow("IPv6 literal as the client library writes it")
+        << u"\\\\fe80--1s2.ipv6-literal.net\\data"_s << true << u"fe80::1%2"_s << usual << false;
+    QTest::newRow("no worker: it fails at once, without the network")
+        << u"\\\\fs1\\data"_s << false << QString() << QList<int>() << false;
+    QTest::newRow("not an address") << u"smb://fs1"_s << true << QString() << QList<int>() << false;
+    QTest::newRow("SSH host: the connection goes on to the measurement")
+        << u"sftp://me@host.example:2222/srv"_s << true << u"host.example"_s << QList{2222} << true;
+}
+
+void TestHostCheck::serversOfAddresses()
+{
+    QFETCH(QString, address);
+    QFETCH(bool, workerThere);
+    QFETCH(QString, host);
+    QFETCH(QList<int>, ports);
+    QFETCH(bool, kept);
+    const std::unique_ptr<DiskSpaceProbe> probe =
+        address.startsWith(u"sftp:")
+            ? std::unique_ptr<DiskSpaceProbe>(std::make_unique<SftpDiskSpaceProbe>())
+            : std::make_unique<SmbDiskSpaceProbe>(workerThere ? QString()
+                                                              : u"/nonexistent/worker"_s);
+
+    const std::optional<HostEndpoint> endpoint = probe->hostToCheck(address);
+
+    QCOMPARE(endpoint.has_value(), !host.isEmpty());
+    if (!endpoint)
+        return;
+    QCOMPARE(endpoint->host, host);
+    QCOMPARE(QList<int>(endpoint->ports.begin(), endpoint->ports.end()), ports);
+    QCOMPARE(endpoint->keepConnection, kept);
+    QCOMPARE(endpoint->hello.isEmpty(), kept); // SSH servers speak first
 }
 
 void TestHostCheck::verdicts_data()

@@ -108,13 +108,32 @@ bool PrivateNetwork::enter()
         m_error = u"no temporary folder"_s;
         return false;
     }
-    if (::unshare(CLONE_NEWNET | CLONE_NEWNS) != 0) {
+    // Nothing from the environment or the machine's name (a search domain) may change which
+    // questions are asked.
+    for (const char* variable : {"LOCALDOMAIN", "RES_OPTIONS", "HOSTALIASES"})
+        ::unsetenv(variable);
+    if (::unshare(CLONE_NEWNET | CLONE_NEWNS | CLONE_NEWUTS) != 0) {
         m_error = lastError(u"unshare"_s);
         return false;
     }
     if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
         m_error = lastError(u"mount --make-rprivate /"_s);
         return false;
+    }
+    const char name[] = "vardometer-test";
+    if (::sethostname(name, sizeof name - 1) != 0) {
+        m_error = lastError(u"sethostname"_s);
+        return false;
+    }
+    // Caching daemons and resolver services answer over sockets of their own, in the
+    // machine's network: hidden here.
+    for (const char* daemon :
+         {"/run/nscd", "/var/run/nscd", "/run/systemd/resolve", "/run/avahi-daemon"}) {
+        if (QFileInfo(QString::fromLatin1(daemon)).isDir() &&
+            ::mount("none", daemon, "tmpfs", MS_NOSUID | MS_NODEV, "size=64k") != 0) {
+            m_error = lastError(u"tmpfs over "_s + QString::fromLatin1(daemon));
+            return false;
+        }
     }
     if (!bringLoopbackUp()) {
         m_error = lastError(u"lo up"_s);
@@ -137,9 +156,10 @@ bool PrivateNetwork::enter()
         // A private network made before on this thread left its files mounted here.
         while (::umount2(QFile::encodeName(target).constData(), MNT_DETACH) == 0) {
         }
-        // Over the file a link such as /etc/resolv.conf leads to, too.
-        if (!QFile::exists(target) && !QFile(target).open(QIODevice::WriteOnly)) {
-            m_error = target + u": cannot be created"_s;
+        // Mounted over the file a link such as /etc/resolv.conf leads to; never created,
+        // since a file made here would be made on the machine's own disk.
+        if (!QFile::exists(target)) {
+            m_error = target + u" is missing"_s;
             return false;
         }
         if (::mount(QFile::encodeName(copy).constData(), QFile::encodeName(target).constData(),

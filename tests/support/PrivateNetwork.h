@@ -10,9 +10,10 @@
 // network of its own with only a loopback interface and a resolver of its own: names are
 // looked up in a hosts file that knows localhost only, then asked of a DNS stub on
 // 127.0.0.1:53 run by this object, which answers every question "no such name", or never;
-// a resolver gives up on a question after 3 s. Nothing asks the machine's resolver or
-// leaves the machine. Needs root. The move lasts for the rest of the thread's life; the
-// stub, while the object lives.
+// a resolver gives up on a question after 3 s. The machine's name (for a search domain),
+// the resolver's environment variables and caching daemons are out of the way. Nothing asks
+// the machine's resolver or leaves the machine. Needs root. The move lasts for the rest of the
+// thread's life; the stub, while the object lives.
 class PrivateNetwork {
 public:
     enum class Dns { NoSuchName, Silent };
