@@ -20,8 +20,10 @@
 //
 // What it costs, however many endpoints: one thread (the caller's) watching every
 // connection; name lookups on at most MaxNameLookupThreads threads of the process at once,
-// a name looked up once per call; one connection attempt at a time per endpoint. A lookup
-// that outlives its call is left to return on its own thread.
+// a name looked up once per call. A server's addresses and ports are tried in turn, each
+// 250 ms after the one before unless that one failed sooner, the earlier ones still
+// waiting: the first to connect is the one asked. A lookup that outlives its call is left to
+// return on its own thread.
 inline constexpr int MaxNameLookupThreads = 64;
 
 void checkHosts(const std::vector<HostEndpoint>& endpoints,

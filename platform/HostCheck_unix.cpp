@@ -261,17 +261,26 @@ size_t socketsAllowed(size_t wanted)
     return files.rlim_cur > FilesKeptFree + 16 ? size_t(files.rlim_cur - FilesKeptFree) : 16;
 }
 
-enum class Stage { Resolving, Ready, Connecting, Answering, Done };
+enum class Stage { Resolving, Connecting, Answering, Done };
+
+// One connection attempt, to one address and port of a server.
+struct Attempt {
+    int socket = -1;
+    int port = 0;
+};
 
 struct EndpointCheck {
     const HostEndpoint* endpoint = nullptr;
     Stage stage = Stage::Resolving;
     std::shared_ptr<Lookup> lookup;
     std::vector<SocketAddress> addresses;
-    size_t attempt = 0; // of addresses × ports, in that order
-    int connectedPort = 0;
-    int socket = -1;
+    size_t nextAttempt = 0; // of addresses × ports, in that order
+    Clock::time_point lastStarted;
+    std::vector<Attempt> connecting; // in flight
+    Attempt answering;               // the one that connected, waiting for the server's answer
     int lastError = ETIMEDOUT;
+
+    size_t attempts() const { return addresses.size() * endpoint->ports.size(); }
 };
 
 class Check {
@@ -291,7 +300,7 @@ public:
     {
         *m_wanted = false;
         for (EndpointCheck& check : m_checks)
-            closeSocket(check);
+            closeAll(check);
     }
     Check(const Check&) = delete;
     Check& operator=(const Check&) = delete;
@@ -303,16 +312,18 @@ public:
         for (;;) {
             if (cancelled)
                 return;
-            if (Clock::now() >= deadline) {
+            const Clock::time_point now = Clock::now();
+            if (now >= deadline) {
                 for (size_t i = 0; i < m_checks.size(); ++i)
                     if (m_checks[i].stage != Stage::Done)
                         give(i, ProbeFailure::TimedOut);
                 return;
             }
             takeLookups();
-            for (size_t i = 0; i < m_checks.size() && m_socketsOpen < m_socketsAllowed; ++i)
-                if (m_checks[i].stage == Stage::Ready)
-                    connectNext(i);
+            Clock::time_point wakeBy = std::min(deadline, now + CancelledWithin);
+            for (size_t i = 0; i < m_checks.size(); ++i)
+                if (m_checks[i].stage == Stage::Connecting)
+                    wakeBy = std::min(wakeBy, startAttempts(i, now));
             if (m_done == m_checks.size())
                 return;
 
@@ -320,26 +331,33 @@ public:
             watchedCheck.assign(1, 0);
             for (size_t i = 0; i < m_checks.size(); ++i) {
                 const EndpointCheck& check = m_checks[i];
-                if (check.stage == Stage::Connecting || check.stage == Stage::Answering) {
-                    const short events = check.stage == Stage::Connecting ? POLLOUT : POLLIN;
-                    watched.push_back(pollfd{check.socket, events, 0});
+                for (const Attempt& attempt : check.connecting) {
+                    watched.push_back(pollfd{attempt.socket, POLLOUT, 0});
+                    watchedCheck.push_back(i);
+                }
+                if (check.stage == Stage::Answering) {
+                    watched.push_back(pollfd{check.answering.socket, POLLIN, 0});
                     watchedCheck.push_back(i);
                 }
             }
-            const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
-            const int wait =
-                static_cast<int>(std::clamp<long long>(left.count(), 0, CancelledWithin.count()));
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(wakeBy - Clock::now());
+            const int wait = static_cast<int>(std::max<long long>(left.count(), 0));
             if (::poll(watched.data(), watched.size(), wait) < 0 && errno != EINTR)
                 return; // not with valid descriptors; the sweep counts the rest as timed out
             if (watched[0].revents)
                 m_wakeup->drain();
             for (size_t k = 1; k < watched.size(); ++k)
                 if (watched[k].revents)
-                    advance(watchedCheck[k], watched[k].revents);
+                    advance(watchedCheck[k], watched[k].fd, watched[k].revents);
         }
     }
 
 private:
+    // A server may be reached on one of several addresses and ports, and one of them may
+    // swallow what is sent to it (a filtered port, a stale address): the next is tried this
+    // long after the one before, without giving that one up.
+    static constexpr std::chrono::milliseconds NextAttemptAfter{250};
+
     void startLookup(EndpointCheck& check)
     {
         const QByteArray name = check.endpoint->host.toUtf8();
@@ -352,7 +370,7 @@ private:
         if (::getaddrinfo(name.constData(), nullptr, &hints, &found) == 0) {
             check.addresses = addressesOf(found);
             ::freeaddrinfo(found);
-            check.stage = Stage::Ready;
+            check.stage = Stage::Connecting;
             return;
         }
         std::shared_ptr<Lookup>& lookup = m_lookups[name];
@@ -383,94 +401,113 @@ private:
             if (error != 0)
                 give(i, lookupFailure(error));
             else
-                check.stage = Stage::Ready;
+                check.stage = Stage::Connecting;
         }
     }
 
-    // Starts the next connection attempt of check i, or gives its verdict when none is left.
-    void connectNext(size_t i)
+    // Starts check i's next attempts that are due, or gives its verdict when every attempt
+    // has failed. Returns when the next one falls due.
+    Clock::time_point startAttempts(size_t i, Clock::time_point now)
     {
         EndpointCheck& check = m_checks[i];
         const std::vector<int>& ports = check.endpoint->ports;
-        while (check.attempt < check.addresses.size() * ports.size()) {
-            SocketAddress address = check.addresses[check.attempt / ports.size()];
-            const int port = ports[check.attempt % ports.size()];
-            ++check.attempt;
+        while (check.stage == Stage::Connecting && check.nextAttempt < check.attempts() &&
+               (check.connecting.empty() || now - check.lastStarted >= NextAttemptAfter) &&
+               m_socketsOpen < m_socketsAllowed) {
+            SocketAddress address = check.addresses[check.nextAttempt / ports.size()];
+            const int port = ports[check.nextAttempt % ports.size()];
             setPort(address, port);
             const int s =
                 ::socket(address.storage.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
             if (s < 0 && (errno == EMFILE || errno == ENFILE) && m_socketsOpen > 0) {
                 // Out of descriptors: this attempt waits for one of the others to end.
-                --check.attempt;
                 m_socketsAllowed = m_socketsOpen;
-                check.stage = Stage::Ready;
-                return;
+                break;
             }
+            ++check.nextAttempt;
+            check.lastStarted = now;
             if (s < 0) {
                 check.lastError = errno;
                 continue;
             }
             ++m_socketsOpen;
-            check.socket = s;
-            check.connectedPort = port;
+            const Attempt attempt{s, port};
             if (::connect(s, reinterpret_cast<const sockaddr*>(&address.storage), address.length) ==
                 0) {
-                connected(i);
-                return;
+                connected(i, attempt);
+            } else if (errno == EINPROGRESS) {
+                check.connecting.push_back(attempt);
+            } else {
+                check.lastError = errno;
+                close(attempt);
             }
-            if (errno == EINPROGRESS) {
-                check.stage = Stage::Connecting;
-                return;
-            }
-            check.lastError = errno;
-            closeSocket(check);
         }
-        give(i, check.addresses.empty() ? QString(ProbeFailure::HostNotFound)
-                                        : connectionFailure(check.lastError));
+        if (check.stage == Stage::Connecting && check.connecting.empty() &&
+            check.nextAttempt >= check.attempts()) {
+            give(i, check.addresses.empty() ? QString(ProbeFailure::HostNotFound)
+                                            : connectionFailure(check.lastError));
+        }
+        // One waiting for a free descriptor is started when another closes: poll wakes then.
+        if (check.stage != Stage::Connecting || check.nextAttempt >= check.attempts() ||
+            check.connecting.empty() || m_socketsOpen >= m_socketsAllowed)
+            return Clock::time_point::max();
+        return check.lastStarted + NextAttemptAfter;
     }
 
-    void connected(size_t i)
+    // The first attempt to connect wins; the others are given up.
+    void connected(size_t i, Attempt attempt)
     {
         EndpointCheck& check = m_checks[i];
+        for (const Attempt& other : check.connecting)
+            close(other);
+        check.connecting.clear();
+        check.answering = attempt;
+        check.stage = Stage::Answering;
         const QByteArray& hello = check.endpoint->hello;
         // A few bytes on a new connection always fit its buffer; a server that has already
         // gone shows it answered, and the measurement finds out why.
         if (!hello.isEmpty())
-            (void)::send(check.socket, hello.constData(), size_t(hello.size()), MSG_NOSIGNAL);
-        check.stage = Stage::Answering;
+            (void)::send(attempt.socket, hello.constData(), size_t(hello.size()), MSG_NOSIGNAL);
     }
 
-    void advance(size_t i, short events)
+    void advance(size_t i, int socket, short events)
     {
         EndpointCheck& check = m_checks[i];
         if (check.stage == Stage::Connecting) {
+            const auto found =
+                std::find_if(check.connecting.begin(), check.connecting.end(),
+                             [socket](const Attempt& a) { return a.socket == socket; });
+            if (found == check.connecting.end())
+                return; // given up in this round already
+            const Attempt attempt = *found;
+            check.connecting.erase(found);
             int error = 0;
             socklen_t size = sizeof error;
-            if (::getsockopt(check.socket, SOL_SOCKET, SO_ERROR, &error, &size) != 0)
+            if (::getsockopt(socket, SOL_SOCKET, SO_ERROR, &error, &size) != 0)
                 error = errno;
             if (error == 0) {
-                connected(i);
+                connected(i, attempt);
                 return;
             }
             check.lastError = error;
-            closeSocket(check);
-            check.stage = Stage::Ready;
-            if (m_socketsOpen < m_socketsAllowed)
-                connectNext(i);
+            close(attempt);
+            startAttempts(i, Clock::now());
             return;
         }
+        if (check.stage != Stage::Answering || socket != check.answering.socket)
+            return;
         if (check.endpoint->keepConnection && (events & POLLIN) && !(events & POLLERR)) {
-            const int flags = ::fcntl(check.socket, F_GETFL);
-            if (flags >= 0 && ::fcntl(check.socket, F_SETFL, flags & ~O_NONBLOCK) == 0 &&
-                CheckedConnections::instance().put(check.endpoint->host, check.connectedPort,
-                                                   check.socket)) {
-                check.socket = -1;
+            const int flags = ::fcntl(socket, F_GETFL);
+            if (flags >= 0 && ::fcntl(socket, F_SETFL, flags & ~O_NONBLOCK) == 0 &&
+                CheckedConnections::instance().put(check.endpoint->host, check.answering.port,
+                                                   socket)) {
+                check.answering.socket = -1;
                 --m_socketsOpen;
             }
         } else {
             // Read what came, so that closing does not reset the connection.
             char answer[4096];
-            while (::recv(check.socket, answer, sizeof answer, MSG_DONTWAIT) > 0) {
+            while (::recv(socket, answer, sizeof answer, MSG_DONTWAIT) > 0) {
             }
         }
         give(i, {});
@@ -479,19 +516,27 @@ private:
     void give(size_t i, const QString& failure)
     {
         EndpointCheck& check = m_checks[i];
-        closeSocket(check);
+        closeAll(check);
         check.stage = Stage::Done;
         ++m_done;
         m_verdict(i, failure);
     }
 
-    void closeSocket(EndpointCheck& check)
+    void close(const Attempt& attempt)
     {
-        if (check.socket < 0)
+        if (attempt.socket < 0)
             return;
-        ::close(check.socket);
-        check.socket = -1;
+        ::close(attempt.socket);
         --m_socketsOpen;
+    }
+
+    void closeAll(EndpointCheck& check)
+    {
+        for (const Attempt& attempt : check.connecting)
+            close(attempt);
+        check.connecting.clear();
+        close(check.answering);
+        check.answering.socket = -1;
     }
 
     const std::function<void(size_t, const QString&)>& m_verdict;
