@@ -30,11 +30,3 @@ void checkHosts(const std::vector<HostEndpoint>& endpoints,
                 std::chrono::steady_clock::time_point deadline,
                 const std::function<void(size_t endpoint, const QString& failure)>& verdict,
                 const std::atomic<bool>& cancelled);
-
-// A connection to host:port that a check kept open for a measurement once the server had
-// answered, in blocking mode and with the server's first words still unread; -1 when there
-// is none. Each is handed out once; the caller owns it.
-int takeCheckedConnection(const QString& host, int port);
-
-// Closes the kept connections to these endpoints that no measurement took.
-void dropCheckedConnections(const std::vector<HostEndpoint>& endpoints);

@@ -1,5 +1,7 @@
 #include "platform/HostCheck.h"
 
+#include "platform/CheckedConnections.h"
+#include "platform/NameLookup.h"
 #include "platform/ProbeFailure.h"
 #include "platform/SmbProbeProtocol.h"
 
@@ -8,18 +10,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <deque>
 #include <fcntl.h>
-#include <map>
 #include <memory>
 #include <mutex>
-#include <netdb.h>
 #include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/resource.h>
-#include <sys/socket.h>
-#include <system_error>
-#include <thread>
 #include <unistd.h>
 
 using namespace Qt::Literals::StringLiterals;
@@ -33,25 +28,6 @@ constexpr std::chrono::milliseconds CancelledWithin{50};
 // sockets, the database, the measurements that have started.
 constexpr rlim_t FilesKeptFree = 256;
 constexpr rlim_t FilesWanted = 16384;
-
-struct SocketAddress {
-    sockaddr_storage storage{};
-    socklen_t length = 0;
-};
-
-std::vector<SocketAddress> addressesOf(const addrinfo* found)
-{
-    std::vector<SocketAddress> addresses;
-    for (const addrinfo* a = found; a; a = a->ai_next) {
-        if (a->ai_addrlen > sizeof(sockaddr_storage))
-            continue;
-        SocketAddress address;
-        std::memcpy(&address.storage, a->ai_addr, a->ai_addrlen);
-        address.length = a->ai_addrlen;
-        addresses.push_back(address);
-    }
-    return addresses;
-}
 
 void setPort(SocketAddress& address, int port)
 {
@@ -72,176 +48,6 @@ QString connectionFailure(int error)
 {
     return connectionFailureOf(error).value_or(QString::fromLocal8Bit(std::strerror(error)));
 }
-
-// Wakes a check's poll when a lookup returns. Shared with the lookup threads, which may
-// return after their check has ended.
-class Wakeup {
-public:
-    Wakeup()
-        : m_fd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
-    {
-    }
-    ~Wakeup()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Wakeup(const Wakeup&) = delete;
-    Wakeup& operator=(const Wakeup&) = delete;
-
-    int fd() const { return m_fd; }
-    void signal() const
-    {
-        const uint64_t one = 1;
-        while (::write(m_fd, &one, sizeof one) < 0 && errno == EINTR) {
-        }
-    }
-    void drain() const
-    {
-        uint64_t count = 0;
-        while (::read(m_fd, &count, sizeof count) > 0) {
-        }
-    }
-
-private:
-    int m_fd;
-};
-
-// One name's lookup, shared by its check and the thread that does it.
-struct Lookup {
-    QByteArray name;
-    std::shared_ptr<Wakeup> wakeup;
-    std::shared_ptr<std::atomic<bool>> wanted; // false once the check has ended
-
-    std::mutex mutex;
-    bool done = false;
-    int error = 0; // getaddrinfo's
-    std::vector<SocketAddress> addresses;
-
-    void resolve()
-    {
-        addrinfo hints{};
-        hints.ai_family = AF_UNSPEC;
-        hints.ai_socktype = SOCK_STREAM;
-        addrinfo* found = nullptr;
-        const int result = ::getaddrinfo(name.constData(), nullptr, &hints, &found);
-        std::vector<SocketAddress> resolved = addressesOf(found);
-        if (found)
-            ::freeaddrinfo(found);
-        {
-            const std::lock_guard<std::mutex> held(mutex);
-            error = result;
-            addresses = std::move(resolved);
-            done = true;
-        }
-        wakeup->signal();
-    }
-};
-
-// The process's lookup threads: getaddrinfo blocks for as long as the resolver waits for a
-// server that does not answer, and cannot be interrupted, so lookups run on threads that
-// are never waited for, at most MaxNameLookupThreads at once.
-class NameLookups {
-public:
-    // Never destroyed: its threads may still be running when the program ends.
-    static NameLookups& instance()
-    {
-        static auto* lookups = new NameLookups;
-        return *lookups;
-    }
-
-    void start(std::shared_ptr<Lookup> lookup)
-    {
-        const std::lock_guard<std::mutex> held(m_mutex);
-        m_queue.push_back(std::move(lookup));
-        if (m_threads >= MaxNameLookupThreads)
-            return;
-        try {
-            std::thread([this] { serve(); }).detach();
-            ++m_threads;
-        } catch (const std::system_error&) {
-            // The lookup waits for a thread that is running; with none, its check times out.
-        }
-    }
-
-private:
-    void serve()
-    {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        while (!m_queue.empty()) {
-            const std::shared_ptr<Lookup> lookup = std::move(m_queue.front());
-            m_queue.pop_front();
-            if (!*lookup->wanted)
-                continue;
-            lock.unlock();
-            lookup->resolve();
-            lock.lock();
-        }
-        --m_threads;
-    }
-
-    std::mutex m_mutex;
-    std::deque<std::shared_ptr<Lookup>> m_queue;
-    int m_threads = 0;
-};
-
-// Connections kept for measurements, until one takes them. Few and young: a measurement
-// takes its connection moments after the check, and one left longer may have been closed
-// by the server meanwhile.
-class CheckedConnections {
-public:
-    // Never destroyed: a measurement the program gave up on may still ask it at the end.
-    static CheckedConnections& instance()
-    {
-        static auto* connections = new CheckedConnections;
-        return *connections;
-    }
-    // False when there are too many already; the caller closes the socket then.
-    bool put(const QString& host, int port, int socket)
-    {
-        const std::lock_guard<std::mutex> held(m_mutex);
-        if (m_sockets.size() >= MaxKept)
-            return false;
-        m_sockets.emplace(std::pair(host, port), Kept{socket, Clock::now()});
-        return true;
-    }
-    int take(const QString& host, int port)
-    {
-        const std::lock_guard<std::mutex> held(m_mutex);
-        for (auto found = m_sockets.find(std::pair(host, port));
-             found != m_sockets.end() && found->first == std::pair(host, port);
-             found = m_sockets.erase(found)) {
-            const Kept kept = found->second;
-            char next = 0;
-            const bool closedMeanwhile =
-                ::recv(kept.socket, &next, 1, MSG_PEEK | MSG_DONTWAIT) == 0;
-            if (Clock::now() - kept.since < MaxAge && !closedMeanwhile) {
-                m_sockets.erase(found);
-                return kept.socket;
-            }
-            ::close(kept.socket);
-        }
-        return -1;
-    }
-    void drop(const QString& host, int port)
-    {
-        const std::lock_guard<std::mutex> held(m_mutex);
-        const auto [from, to] = m_sockets.equal_range(std::pair(host, port));
-        for (auto i = from; i != to; ++i)
-            ::close(i->second.socket);
-        m_sockets.erase(from, to);
-    }
-
-private:
-    static constexpr size_t MaxKept = 128;
-    static constexpr std::chrono::seconds MaxAge{10};
-    struct Kept {
-        int socket;
-        Clock::time_point since;
-    };
-    std::mutex m_mutex;
-    std::multimap<std::pair<QString, int>, Kept> m_sockets;
-};
 
 // As many sockets as the process may open beside what it needs otherwise: the soft limit
 // on open files raised towards the hard one first, since a check watches its sockets with
@@ -272,7 +78,7 @@ struct Attempt {
 struct EndpointCheck {
     const HostEndpoint* endpoint = nullptr;
     Stage stage = Stage::Resolving;
-    std::shared_ptr<Lookup> lookup;
+    std::shared_ptr<NameLookup> lookup;
     std::vector<SocketAddress> addresses;
     size_t nextAttempt = 0; // of addresses × ports, in that order
     Clock::time_point lastStarted;
@@ -373,13 +179,13 @@ private:
             check.stage = Stage::Connecting;
             return;
         }
-        std::shared_ptr<Lookup>& lookup = m_lookups[name];
+        std::shared_ptr<NameLookup>& lookup = m_lookups[name];
         if (!lookup) {
-            lookup = std::make_shared<Lookup>();
+            lookup = std::make_shared<NameLookup>();
             lookup->name = name;
             lookup->wakeup = m_wakeup;
             lookup->wanted = m_wanted;
-            NameLookups::instance().start(lookup);
+            startNameLookup(lookup);
         }
         check.lookup = lookup;
     }
@@ -499,8 +305,7 @@ private:
         if (check.endpoint->keepConnection && (events & POLLIN) && !(events & POLLERR)) {
             const int flags = ::fcntl(socket, F_GETFL);
             if (flags >= 0 && ::fcntl(socket, F_SETFL, flags & ~O_NONBLOCK) == 0 &&
-                CheckedConnections::instance().put(check.endpoint->host, check.answering.port,
-                                                   socket)) {
+                keepCheckedConnection(check.endpoint->host, check.answering.port, socket)) {
                 check.answering.socket = -1;
                 --m_socketsOpen;
             }
@@ -541,7 +346,7 @@ private:
 
     const std::function<void(size_t, const QString&)>& m_verdict;
     std::vector<EndpointCheck> m_checks;
-    QHash<QByteArray, std::shared_ptr<Lookup>> m_lookups;
+    QHash<QByteArray, std::shared_ptr<NameLookup>> m_lookups;
     const std::shared_ptr<Wakeup> m_wakeup = std::make_shared<Wakeup>();
     const std::shared_ptr<std::atomic<bool>> m_wanted = std::make_shared<std::atomic<bool>>(true);
     size_t m_socketsAllowed = 16;
@@ -551,14 +356,6 @@ private:
 
 } // namespace
 
-QString HostEndpoint::key() const
-{
-    QString key = host;
-    for (const int port : ports)
-        key += u':' + QString::number(port);
-    return key + u'/' + QString::fromLatin1(hello.toHex()) + (keepConnection ? u"+"_s : u""_s);
-}
-
 void checkHosts(const std::vector<HostEndpoint>& endpoints, Clock::time_point deadline,
                 const std::function<void(size_t endpoint, const QString& failure)>& verdict,
                 const std::atomic<bool>& cancelled)
@@ -567,17 +364,4 @@ void checkHosts(const std::vector<HostEndpoint>& endpoints, Clock::time_point de
         return;
     Check check(endpoints, verdict);
     check.run(deadline, cancelled);
-}
-
-int takeCheckedConnection(const QString& host, int port)
-{
-    return CheckedConnections::instance().take(host, port);
-}
-
-void dropCheckedConnections(const std::vector<HostEndpoint>& endpoints)
-{
-    for (const HostEndpoint& endpoint : endpoints)
-        if (endpoint.keepConnection)
-            for (const int port : endpoint.ports)
-                CheckedConnections::instance().drop(endpoint.host, port);
 }

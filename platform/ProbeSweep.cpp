@@ -1,5 +1,6 @@
 #include "platform/ProbeSweep.h"
 
+#include "platform/CheckedConnections.h"
 #include "platform/CpuLoad.h"
 #include "platform/HostCheck.h"
 #include "platform/ProbeFailure.h"

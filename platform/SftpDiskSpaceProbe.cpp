@@ -1,6 +1,6 @@
 #include "platform/SftpDiskSpaceProbe.h"
 
-#include "platform/HostCheck.h"
+#include "platform/CheckedConnections.h"
 #include "platform/KnownHosts.h"
 #include "platform/ProbeFailure.h"
 #include "platform/RemoteAddress.h"

@@ -1,3 +1,4 @@
+#include "platform/CheckedConnections.h"
 #include "platform/DispatchingDiskSpaceProbe.h"
 #include "platform/HostCheck.h"
 #include "platform/ProbeFailure.h"
