@@ -27,6 +27,21 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// A socket listening on a free port of 127.0.0.1.
+int listeningOnLoopback(int backlog, int* port)
+{
+    const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ::bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    ::getsockname(s, reinterpret_cast<sockaddr*>(&address), &length);
+    ::listen(s, backlog);
+    *port = ntohs(address.sin_port);
+    return s;
+}
+
 // A loopback server that answers each connection in one way, on a thread of its own.
 class Greeter {
 public:
@@ -35,15 +50,7 @@ public:
 
     explicit Greeter(Manner manner)
     {
-        m_socket = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        ::bind(m_socket, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        ::getsockname(m_socket, reinterpret_cast<sockaddr*>(&address), &length);
-        ::listen(m_socket, 16);
-        m_port = ntohs(address.sin_port);
+        m_socket = listeningOnLoopback(16, &m_port);
         ::pipe2(m_wake, O_CLOEXEC);
         m_thread = std::thread([this, manner] {
             std::vector<int> open;
@@ -94,15 +101,11 @@ class SwallowingPort {
 public:
     SwallowingPort()
     {
-        m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        m_listener = listeningOnLoopback(0, &m_port);
         sockaddr_in address{};
         address.sin_family = AF_INET;
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        ::bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length);
-        ::listen(m_listener, 0);
-        m_port = ntohs(address.sin_port);
+        address.sin_port = htons(static_cast<uint16_t>(m_port));
         for (int i = 0; i < 3; ++i) {
             const int filler = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
             ::connect(filler, reinterpret_cast<sockaddr*>(&address), sizeof address);
