@@ -17,8 +17,6 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-using namespace Qt::Literals::StringLiterals;
-
 namespace {
 
 using Clock = std::chrono::steady_clock;

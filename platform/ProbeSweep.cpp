@@ -103,9 +103,8 @@ struct Sweep {
     bool spareCpu = false;
     Clock::time_point lastAnswer; // of any probe of this sweep; its start before the first
     bool over = false;            // the caller has returned: nothing more starts
-    // Tells the host check that the sweep is over. Shared with its thread.
-    std::shared_ptr<std::atomic<bool>> hostCheckCancelled =
-        std::make_shared<std::atomic<bool>>(false);
+    // Tells the host check that the sweep is over.
+    std::atomic<bool> hostCheckCancelled{false};
     // The servers whose checked connection a measurement takes over: what none took is
     // closed when the sweep is over.
     std::vector<HostEndpoint> keepingConnections;
@@ -290,7 +289,7 @@ void startHostCheck(const std::shared_ptr<Sweep>& sweep, std::shared_ptr<HostsTo
                     sweep->hostChecked(hosts->jobsOf[endpoint], failure);
                     sweep->changed.notify_all();
                 },
-                *sweep->hostCheckCancelled);
+                sweep->hostCheckCancelled);
         } catch (...) {
         }
         {
@@ -301,7 +300,7 @@ void startHostCheck(const std::shared_ptr<Sweep>& sweep, std::shared_ptr<HostsTo
             sweep->changed.notify_all();
         }
         // A connection kept just as the sweep ended, after it closed those left over.
-        if (*sweep->hostCheckCancelled)
+        if (sweep->hostCheckCancelled)
             dropCheckedConnections(hosts->endpoints);
     };
     try {
@@ -367,7 +366,7 @@ QList<ProbeOutcome> sweepAddresses(DiskSpaceProbe& probe, const QStringList& add
         {
             const std::lock_guard<std::mutex> held(sweep.mutex);
             sweep.over = true;
-            *sweep.hostCheckCancelled = true;
+            sweep.hostCheckCancelled = true;
             for (const Job& job : sweep.jobs)
                 if (job.state == JobState::Running)
                     g_probesAbandoned = true;

@@ -88,7 +88,7 @@ std::optional<HostEndpoint> SmbDiskSpaceProbe::hostToCheck(const QString& addres
     // Without a worker, or for an address no server could make sense of, the measurement
     // fails at once and needs no server.
     const std::optional<SmbAddress> smb = parseSmbAddress(address);
-    const QString worker = m_workerProgram.isEmpty() ? defaultWorkerProgram() : m_workerProgram;
+    const QString worker = workerProgram();
     if (!smb || !isExecutableFile(worker))
         return std::nullopt;
     HostEndpoint endpoint;
@@ -97,6 +97,11 @@ std::optional<HostEndpoint> SmbDiskSpaceProbe::hostToCheck(const QString& addres
     static const QByteArray hello = negotiateRequest();
     endpoint.hello = hello;
     return endpoint;
+}
+
+QString SmbDiskSpaceProbe::workerProgram() const
+{
+    return m_workerProgram.isEmpty() ? defaultWorkerProgram() : m_workerProgram;
 }
 
 void SmbDiskSpaceProbe::setShareCredentials(const QList<ShareCredential>& credentials)
@@ -112,7 +117,7 @@ Measurement SmbDiskSpaceProbe::prepare(const QString& address, std::chrono::mill
         return [whyNot] {
             return ProbeOutcome::failed(ProbeFailure::InvalidAddress + u": "_s + whyNot);
         };
-    const QString worker = m_workerProgram.isEmpty() ? defaultWorkerProgram() : m_workerProgram;
+    const QString worker = workerProgram();
     if (!isExecutableFile(worker))
         return [] { return ProbeOutcome::failed(ProbeFailure::SmbWorkerMissing); };
 

@@ -27,6 +27,8 @@ public:
     static QString defaultWorkerProgram();
 
 private:
+    QString workerProgram() const;
+
     QString m_workerProgram;
     QList<ShareCredential> m_credentials;
     // Started with the first measurement; shared with the measurements, which may outlive this.
