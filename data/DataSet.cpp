@@ -223,7 +223,7 @@ int DataSet::recNo()
 
 QVariant DataSet::storedValue(int row, int fieldIndex)
 {
-    const QVariant& raw = m_rows->row(row)[fieldIndex];
+    const QVariant raw = m_rows->value(row, fieldIndex);
     try {
         return m_fields[static_cast<size_t>(fieldIndex)]->normalized(raw);
     } catch (const VardometerError&) {

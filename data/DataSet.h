@@ -120,6 +120,7 @@ private:
     QString tailSql() const;
     QVariantMap boundParameters() const;
     void masterChanged();
+    void markRowsStale();
     void setState(DataSetState state);
     void placeAtFirst();
     void notifyLayout();
@@ -148,7 +149,11 @@ private:
 
     DataSetState m_state = DataSetState::Inactive;
     std::vector<std::unique_ptr<Field>> m_fields;
-    QHash<const QChar*, Field*> m_fieldsByText; // see findField
+    struct NameFound {
+        QString name; // held, so its storage cannot come to hold another text
+        Field* field;
+    };
+    QHash<const QChar*, NameFound> m_fieldsByText; // see findField
     std::unique_ptr<RowReader> m_rows;
     bool m_rowsStale = false;          // a master moved; reread on next use
     QVariant m_boundMasterValue;       // the master value the rows were read for

@@ -95,17 +95,17 @@ void DataSet::setFieldDefault(const QString& fieldName, const QVariant& value)
 Field* DataSet::findField(const QString& name)
 {
     // Runs look the same fields up by the same literal names thousands of times: the field
-    // last found for a name's text is tried first, and a hit is still checked by name.
+    // last found for a name's storage is tried first. The name is held beside it, so the
+    // same storage and length are the same text.
     const auto cached = m_fieldsByText.constFind(name.constData());
-    if (cached != m_fieldsByText.constEnd() &&
-        (*cached)->fieldName().compare(name, Qt::CaseInsensitive) == 0)
-        return *cached;
+    if (cached != m_fieldsByText.constEnd() && cached->name.size() == name.size())
+        return cached->field;
     for (const auto& f : m_fields)
         if (f->fieldName().compare(name, Qt::CaseInsensitive) == 0) {
             // Names built on the fly each leave a key of their own; a few dozen is plenty.
             if (m_fieldsByText.size() >= 64)
                 m_fieldsByText.clear();
-            m_fieldsByText.insert(name.constData(), f.get());
+            m_fieldsByText.insert(name.constData(), {name, f.get()});
             return f.get();
         }
     return nullptr;

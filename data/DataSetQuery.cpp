@@ -7,9 +7,8 @@
 #include "data/Errors.h"
 #include "data/RowReader.h"
 #include "data/Schema.h"
+#include "data/TableQuery.h"
 #include "data/Variant.h"
-
-#include <QRegularExpression>
 
 using namespace Qt::Literals::StringLiterals;
 using DataSetInternal::MasterParameter;
@@ -23,15 +22,12 @@ void DataSet::setTableName(const QString& table)
 
 void DataSet::setSql(const QString& sql)
 {
-    static const QRegularExpression form(
-        u"^\\s*select\\s+\\*\\s+from\\s+(\\w+)\\s*(.*?)\\s*;?\\s*$"_s,
-        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
-    const QRegularExpressionMatch match = form.match(sql);
-    if (!match.hasMatch())
+    const std::optional<TableQuery> query = parseTableQuery(sql);
+    if (!query)
         raise(u"unsupported query: "_s + sql);
     m_sql = sql;
-    m_table = match.captured(1);
-    m_tail = match.captured(2);
+    m_table = query->table;
+    m_tail = query->tail;
 }
 
 void DataSet::setMasterSource(DataSource* master, const QString& masterField,
@@ -46,7 +42,9 @@ void DataSet::setMasterSource(DataSource* master, const QString& masterField,
         return;
     connect(master, &DataSource::cursorMoved, this, &DataSet::masterChanged);
     connect(master, &DataSource::layoutChanged, this, &DataSet::masterChanged);
-    connect(master, &DataSource::activeChanged, this, &DataSet::masterChanged);
+    // A master opened or closed has another value, or none: the rows are read again when
+    // someone looks, without reading the master's row now to compare.
+    connect(master, &DataSource::activeChanged, this, &DataSet::markRowsStale);
     connect(master, &DataSource::rowChanged, this, [this](int row) {
         if (m_master->dataSet()->isActive() && row == m_master->dataSet()->recNo() &&
             m_master->dataSet()->state() == DataSetState::Browse)
@@ -96,6 +94,13 @@ void DataSet::masterChanged()
     // post that left it alone, changes nothing here.
     if (!m_rowsStale &&
         Variant::compare(boundParameters().value(MasterParameter), m_boundMasterValue) == 0)
+        return;
+    markRowsStale();
+}
+
+void DataSet::markRowsStale()
+{
+    if (!isActive())
         return;
     checkBrowseMode();
     m_rowsStale = true; // read lazily: a run walking the master need not pay for it

@@ -41,9 +41,9 @@ void DataSet::edit()
         append();
         return;
     }
-    // The stored row as read, shared rather than copied: a field's value is made of it only
-    // when someone reads that field, and most edits change a few fields of many.
-    m_buffer = m_rows->row(m_pos);
+    // The stored row as read: a field's value is made of it only when someone reads that
+    // field, and most edits change a few fields of many.
+    m_buffer = m_rows->values(m_pos);
     m_changed.assign(m_fields.size(), false);
     setState(DataSetState::Edit);
 }
@@ -243,7 +243,8 @@ void DataSet::setCurrentValue(int fieldIndex, const QVariant& value)
         raise(u"Dataset not in edit or insert mode"_s);
     m_buffer[fieldIndex] = value;
     m_changed[static_cast<size_t>(fieldIndex)] = true;
-    notifyRow(recNo());
+    if (m_disableCount == 0) // nobody hears of it while the controls are quiet
+        notifyRow(recNo());
 }
 
 void DataSet::refresh()

@@ -61,8 +61,7 @@ DbConnection::~DbConnection()
 
 bool DbConnection::isConnected() const
 {
-    return QSqlDatabase::contains(m_connectionName) &&
-           QSqlDatabase::database(m_connectionName, false).isOpen();
+    return m_handle != nullptr;
 }
 
 QSqlDatabase DbConnection::database() const
@@ -128,9 +127,11 @@ void DbConnection::open()
     sqlite3* handle = sqliteHandle(db);
     if (!m_readOnly && handle && sqlite3_db_readonly(handle, "main") == 1)
         fail(u"the file cannot be written"_s);
-    if (handle)
-        sqlite3_busy_timeout(handle, m_busyTimeoutMs);
+    if (!handle)
+        fail(u"the database driver gave no connection"_s);
+    sqlite3_busy_timeout(handle, m_busyTimeoutMs);
     m_appliedBusyTimeoutMs = m_busyTimeoutMs;
+    m_handle = handle;
     m_transactionDepth = 0;
     Q_EMIT connectedChanged(true);
 }
@@ -145,9 +146,8 @@ void DbConnection::closeLeavingFileAsItIs()
 {
     // A log this connection made holds nothing, and closing removes it as usual; one that
     // was there before may hold another program's rows, which must stay where they are.
-    if (isConnected() && m_logExistedAtOpen)
-        if (sqlite3* handle = sqliteHandle(database()))
-            sqlite3_db_config(handle, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+    if (m_handle && m_logExistedAtOpen)
+        sqlite3_db_config(m_handle, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
     close();
 }
 
@@ -162,13 +162,14 @@ void DbConnection::close()
         db.rollback();
     m_transactionDepth = 0;
     finalizeWriteStatements();
+    m_handle = nullptr;
     db.close();
     Q_EMIT connectedChanged(false);
 }
 
 qint64 DbConnection::dataVersion() const
 {
-    sqlite3* db = isConnected() ? sqliteHandle(database()) : nullptr;
+    sqlite3* db = m_handle;
     if (!db)
         raise(m_fileName,
               QSqlError(QString(), u"the database is not connected"_s, QSqlError::ConnectionError));
@@ -285,23 +286,25 @@ QSqlQuery DbConnection::exec(const QString& sql, const QVariantList& values) con
 
 void DbConnection::finalizeWriteStatements()
 {
-    for (sqlite3_stmt* statement : std::as_const(m_writeStatements))
-        sqlite3_finalize(statement);
-    m_writeStatements.clear();
-    for (sqlite3_stmt* statement : std::as_const(m_readStatements))
-        sqlite3_finalize(statement);
-    m_readStatements.clear();
+    for (PreparedStatements* statements : {&m_writeStatements, &m_readStatements}) {
+        for (sqlite3_stmt* statement : std::as_const(statements->byText))
+            sqlite3_finalize(statement);
+        statements->byText.clear();
+        statements->byStorage.clear();
+    }
 }
 
-sqlite3_stmt* DbConnection::prepared(QHash<QString, sqlite3_stmt*>& statements,
-                                     const QString& sql) const
+sqlite3_stmt* DbConnection::prepared(PreparedStatements& statements, const QString& sql) const
 {
-    sqlite3* db = isConnected() ? sqliteHandle(database()) : nullptr;
+    sqlite3* db = m_handle;
     if (!db)
         raise(m_fileName,
               QSqlError(QString(), u"the database is not connected"_s, QSqlError::ConnectionError));
-    auto found = statements.constFind(sql);
-    if (found == statements.constEnd()) {
+    const auto known = statements.byStorage.constFind(sql.constData());
+    if (known != statements.byStorage.constEnd() && known->sql.size() == sql.size())
+        return known->statement;
+    auto found = statements.byText.constFind(sql);
+    if (found == statements.byText.constEnd()) {
         const QByteArray text = sql.toUtf8();
         sqlite3_stmt* statement = nullptr;
         if (sqlite3_prepare_v2(db, text.constData(), static_cast<int>(text.size()), &statement,
@@ -309,8 +312,13 @@ sqlite3_stmt* DbConnection::prepared(QHash<QString, sqlite3_stmt*>& statements,
             raise(m_fileName, QSqlError(QString(), QString::fromUtf8(sqlite3_errmsg(db)),
                                         QSqlError::StatementError,
                                         QString::number(sqlite3_extended_errcode(db))));
-        found = statements.insert(sql, statement);
+        found = statements.byText.insert(sql, statement);
     }
+    // Texts made afresh for each call would each hold their storage here: a few dozen are
+    // plenty for the strings callers keep.
+    if (statements.byStorage.size() >= 64)
+        statements.byStorage.clear();
+    statements.byStorage.insert(sql.constData(), {sql, *found});
     return *found;
 }
 
@@ -351,6 +359,14 @@ QVariant DbConnection::Row::value(int column) const
     return SqliteValues::columnValue(m_statement, column);
 }
 
+sqlite3_stmt* DbConnection::preparedForReading(const QString& sql) const
+{
+    sqlite3_stmt* statement = prepared(m_readStatements, sql);
+    sqlite3_reset(statement);
+    sqlite3_clear_bindings(statement);
+    return statement;
+}
+
 void DbConnection::readRows(const QString& sql, const QVariantList& values,
                             const std::function<void(const Row&)>& row) const
 {
@@ -380,7 +396,7 @@ void DbConnection::readRows(const QString& sql, const QVariantList& values,
 
 DbConnection::WriteResult DbConnection::write(const QString& sql, const QVariantList& values)
 {
-    sqlite3* db = sqliteHandle(database());
+    sqlite3* db = m_handle;
     if (!db)
         raise(m_fileName,
               QSqlError(QString(), u"the database is not connected"_s, QSqlError::ConnectionError));

@@ -48,6 +48,8 @@ public:
     void closeLeavingFileAsItIs();
     bool isConnected() const;
     QSqlDatabase database() const;
+    // SQLite's own connection while connected, else null; for readers that go straight to it.
+    struct sqlite3* sqliteConnection() const { return m_handle; }
 
     // SQLite's count of the commits other connections made to the file (PRAGMA
     // data_version): it changes when another program, or another connection of this one,
@@ -124,6 +126,9 @@ public:
     // and converting every value cost more than SQLite's reading. Throws on failure.
     void readRows(const QString& sql, const QVariantList& values,
                   const std::function<void(const Row&)>& row) const;
+    // A statement kept prepared for this connection until it closes, reset, with nothing
+    // bound: for a reader that steps it itself and must reset it when done.
+    struct sqlite3_stmt* preparedForReading(const QString& sql) const;
     [[noreturn]] void raise(const QString& context, const QSqlError& error) const;
 
 Q_SIGNALS:
@@ -141,10 +146,23 @@ private:
     bool m_logExistedAtOpen = false;
     // SQLite's own prepared statements: QSqlQuery spends more on binding than SQLite on
     // the write itself. Finalised when the connection closes.
-    QHash<QString, struct sqlite3_stmt*> m_writeStatements;
-    mutable QHash<QString, struct sqlite3_stmt*> m_readStatements;
-    struct sqlite3_stmt* prepared(QHash<QString, struct sqlite3_stmt*>& statements,
-                                  const QString& sql) const;
+    // SQLite's own connection while open: asked for on every statement, and finding it
+    // through the driver each time cost more than many a statement.
+    struct sqlite3* m_handle = nullptr;
+    struct PreparedStatements {
+        QHash<QString, struct sqlite3_stmt*> byText;
+        // By the text's storage, which the copy held here keeps alive and unchanged: callers
+        // pass the same string again and again, and hashing a long text cost more than
+        // running the statement it names.
+        struct Known {
+            QString sql;
+            struct sqlite3_stmt* statement;
+        };
+        QHash<const QChar*, Known> byStorage;
+    };
+    PreparedStatements m_writeStatements;
+    mutable PreparedStatements m_readStatements;
+    struct sqlite3_stmt* prepared(PreparedStatements& statements, const QString& sql) const;
     struct SavepointSql {
         QString begin, release, rollback;
     };

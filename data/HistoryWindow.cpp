@@ -13,22 +13,29 @@ namespace {
 
 // The rows that may fix where the window ends: one of the others can neither bend the trend
 // nor, as the newest row, move the window away from it.
-const QString UsableRow =
-    u"typeof(Date) IN ('integer', 'real') AND Date >= %1 AND Date < %2 "
-    u"AND typeof(FreeMB) IN ('integer', 'real') AND typeof(TotalMB) IN ('integer', 'real') "
-    u"AND FreeMB >= 0 AND TotalMB > 0 AND FreeMB <= TotalMB "
-    u"AND (Time IS NULL OR (typeof(Time) IN ('integer', 'real') AND Time >= 0 AND Time < 1))"_s
-        .arg(DateTimeValue::FirstShownDay, 0, 'f', 0)
-        .arg(DateTimeValue::LastShownDay + 1, 0, 'f', 0);
+QString usableRow()
+{
+    return u"typeof(Date) IN ('integer', 'real') AND Date >= %1 AND Date < %2 "
+           u"AND typeof(FreeMB) IN ('integer', 'real') AND typeof(TotalMB) IN ('integer', 'real') "
+           u"AND FreeMB >= 0 AND TotalMB > 0 AND FreeMB <= TotalMB "
+           u"AND (Time IS NULL OR (typeof(Time) IN ('integer', 'real') AND Time >= 0 AND Time < 1))"_s
+               .arg(DateTimeValue::FirstShownDay, 0, 'f', 0)
+               .arg(DateTimeValue::LastShownDay + 1, 0, 'f', 0);
+}
 
 // The newest usable date first (a walk of the index from its end that stops at the first
 // usable row), then the rows from the window's start on, in index order, so nothing is
-// sorted and nothing older is read.
-const QString WindowQuery =
-    u"SELECT Date, Time, FreeMB, TotalMB FROM FreeSpaceHistory "
-    u"WHERE System = ?1 AND Date >= "
-    u"(SELECT Date FROM FreeSpaceHistory WHERE System = ?1 AND %1 ORDER BY Date DESC LIMIT 1) - ?2 "
-    u"ORDER BY Date, Time"_s.arg(UsableRow);
+// sorted and nothing older is read. Made when first asked for: a program that never reads a
+// window does not pay for formatting it at its start.
+const QString& windowQuery()
+{
+    static const QString query = u"SELECT Date, Time, FreeMB, TotalMB FROM FreeSpaceHistory "
+                                 u"WHERE System = ?1 AND Date >= "
+                                 u"(SELECT Date FROM FreeSpaceHistory WHERE System = ?1 AND %1 "
+                                 u"ORDER BY Date DESC LIMIT 1) - ?2 "
+                                 u"ORDER BY Date, Time"_s.arg(usableRow());
+    return query;
+}
 
 // The snapshot of a row; nothing when its date, time or figures are no finite numbers (a
 // Null time is midnight's). Checked here rather than in the query, where it costs more.
@@ -50,7 +57,7 @@ std::optional<Snapshot> snapshotOf(const DbConnection::Row& row)
 QList<Snapshot> newest(const DbConnection& db, const QString& system, double days)
 {
     QList<Snapshot> snapshots;
-    db.readRows(WindowQuery, {system, days}, [&](const DbConnection::Row& row) {
+    db.readRows(windowQuery(), {system, days}, [&](const DbConnection::Row& row) {
         if (const std::optional<Snapshot> s = snapshotOf(row))
             snapshots.append(*s);
     });

@@ -6,7 +6,6 @@
 #include "data/Schema.h"
 #include "data/Variant.h"
 
-#include <QSqlDriver>
 #include <QSqlError>
 
 #include <sqlite3.h>
@@ -27,6 +26,17 @@ struct Finalizer {
 };
 using Statement = std::unique_ptr<sqlite3_stmt, Finalizer>;
 
+// Resets a statement the connection keeps on every way out, so it never holds the file's
+// read lock nor a value that is gone.
+struct ResetWhenDone {
+    sqlite3_stmt* statement;
+    ~ResetWhenDone()
+    {
+        sqlite3_reset(statement);
+        sqlite3_clear_bindings(statement);
+    }
+};
+
 } // namespace
 
 RowReader::RowReader(const DbConnection& connection, QString table, QStringList columns)
@@ -34,14 +44,27 @@ RowReader::RowReader(const DbConnection& connection, QString table, QStringList 
     , m_table(std::move(table))
     , m_columns(std::move(columns))
 {
+    QStringList selected;
+    for (const QString& c : std::as_const(m_columns))
+        selected << u"t."_s + Schema::quoted(c);
+    const QString values = selected.join(u", "_s);
+    const QString quotedTable = Schema::quoted(m_table);
+    // A table read in its stored order has its ids ascending and nearly contiguous: one walk
+    // along that range of the table does what one lookup per id does otherwise.
+    m_rangeSql =
+        u"SELECT t.rowid, %1 FROM %2 AS t WHERE t.rowid BETWEEN ? AND ?"_s.arg(values, quotedTable);
+    // One statement per page, not one per row: each statement is a read transaction of its
+    // own, and starting one costs file-lock calls. The id list is the outer loop, and the
+    // outer join gives a row deleted by another process since the ids were read as all Null.
+    // Each row is placed by its position in the list, so no sort is needed.
+    m_listSql =
+        u"SELECT k.key, %1 FROM json_each(?) AS k LEFT JOIN %2 AS t ON t.rowid = k.value"_s.arg(
+            values, quotedTable);
 }
 
 sqlite3* RowReader::handle() const
 {
-    const QVariant driverHandle = m_connection.database().driver()->handle();
-    sqlite3* db = nullptr;
-    if (qstrcmp(driverHandle.typeName(), "sqlite3*") == 0)
-        db = *static_cast<sqlite3* const*>(driverHandle.constData());
+    sqlite3* db = m_connection.sqliteConnection();
     if (!db)
         m_connection.raise(m_table, QSqlError(QString(), u"the database is not connected"_s,
                                               QSqlError::ConnectionError));
@@ -90,7 +113,7 @@ void RowReader::loadKeys()
     }
 }
 
-const RowReader::Row& RowReader::row(int index)
+const RowPage& RowReader::pageOf(int index)
 {
     const int page = index / PageSize;
     auto found = m_pages.find(page);
@@ -101,7 +124,17 @@ const RowReader::Row& RowReader::row(int index)
         m_recentPages.removeOne(page);
         m_recentPages.append(page);
     }
-    return (*found)[index % PageSize];
+    return *found;
+}
+
+QVariant RowReader::value(int index, int column)
+{
+    return pageOf(index).value(index % PageSize, column);
+}
+
+QList<QVariant> RowReader::values(int index)
+{
+    return pageOf(index).values(index % PageSize);
 }
 
 void RowReader::fetchPage(int page)
@@ -111,21 +144,11 @@ void RowReader::fetchPage(int page)
     const int size = end - begin;
     const auto first = m_keys.begin() + begin;
     const auto last = m_keys.begin() + end;
-    // A table read in its stored order has its ids ascending and nearly contiguous: one walk
-    // along that range of the table does what one lookup per id does otherwise.
     const bool ascending = std::is_sorted(first, last);
     const bool dense = ascending && size > 0 && *(last - 1) - *first < 4 * PageSize;
 
-    QStringList selected{dense ? u"t.rowid"_s : u"k.key"_s};
-    for (const QString& c : m_columns)
-        selected << u"t."_s + Schema::quoted(c);
     QByteArray ids;
-    QByteArray sql;
-    if (dense) {
-        sql = u"SELECT %1 FROM %2 AS t WHERE t.rowid BETWEEN ? AND ?"_s
-                  .arg(selected.join(u", "_s), Schema::quoted(m_table))
-                  .toUtf8();
-    } else {
+    if (!dense) {
         ids = "[";
         for (int i = begin; i < end; ++i) {
             if (i > begin)
@@ -133,20 +156,11 @@ void RowReader::fetchPage(int page)
             ids += QByteArray::number(m_keys[static_cast<size_t>(i)]);
         }
         ids += ']';
-        // One statement per page, not one per row: each statement is a read transaction of
-        // its own, and starting one costs file-lock calls. The id list is the outer loop, and
-        // the outer join gives a row deleted by another process since the ids were read as
-        // all Null. Each row is placed by its position in the list, so no sort is needed.
-        sql = u"SELECT %1 FROM json_each(?) AS k LEFT JOIN %2 AS t ON t.rowid = k.value"_s
-                  .arg(selected.join(u", "_s), Schema::quoted(m_table))
-                  .toUtf8();
     }
-    sqlite3* db = handle();
-    sqlite3_stmt* prepared = nullptr;
-    if (sqlite3_prepare_v2(db, sql.constData(), static_cast<int>(sql.size()), &prepared, nullptr) !=
-        SQLITE_OK)
-        fail(db);
-    const Statement statement(prepared);
+    handle(); // says so when the connection is gone
+    sqlite3_stmt* prepared = m_connection.preparedForReading(dense ? m_rangeSql : m_listSql);
+    const ResetWhenDone reset{prepared};
+    sqlite3* db = sqlite3_db_handle(prepared);
     const int bound = dense ? (sqlite3_bind_int64(prepared, 1, *first) |
                                sqlite3_bind_int64(prepared, 2, *(last - 1)))
                             : sqlite3_bind_text(prepared, 1, ids.constData(),
@@ -155,7 +169,7 @@ void RowReader::fetchPage(int page)
         fail(db);
 
     const int columnCount = static_cast<int>(m_columns.size());
-    QList<Row> rows(size);
+    RowPage rows(size, columnCount);
     std::vector<bool> placedAt(static_cast<size_t>(size), false);
     int placed = 0;
     auto positionOf = [&](qint64 id) -> qint64 {
@@ -169,23 +183,17 @@ void RowReader::fetchPage(int page)
         const qint64 at = positionOf(sqlite3_column_int64(prepared, 0));
         if (at < 0 || at >= size || placedAt[static_cast<size_t>(at)])
             continue; // a row another program added inside the range since the ids were read
-        Row& values = rows[at];
-        values.reserve(columnCount);
-        for (int c = 1; c <= columnCount; ++c)
-            values << SqliteValues::columnValue(prepared, c);
+        for (int c = 0; c < columnCount; ++c)
+            rows.setFromStatement(static_cast<int>(at), c, prepared, c + 1);
         placedAt[static_cast<size_t>(at)] = true;
         ++placed;
     }
     if (rc != SQLITE_DONE)
         fail(db);
-    // A row deleted by another process since the ids were read reads as all Null.
-    if (dense && placed != size) {
-        for (int i = 0; i < size; ++i)
-            if (!placedAt[static_cast<size_t>(i)]) {
-                rows[i] = Row(columnCount);
-                ++placed;
-            }
-    }
+    // A row deleted by another process since the ids were read reads as all Null, as every
+    // cell starts.
+    if (dense)
+        placed = size;
     if (placed != size)
         m_connection.raise(m_table, QSqlError(QString(), u"rows were read out of step"_s,
                                               QSqlError::StatementError));
@@ -228,5 +236,5 @@ void RowReader::updateCached(int index, int column, const QVariant& value)
 {
     const auto found = m_pages.find(index / PageSize);
     if (found != m_pages.end())
-        (*found)[index % PageSize][column] = value;
+        found->set(index % PageSize, column, value);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/RowPage.h"
+
 #include <QHash>
 #include <QList>
 #include <QString>
@@ -16,8 +18,6 @@ struct sqlite3;
 // are looked at. A few recently used pages stay cached.
 class RowReader {
 public:
-    using Row = QList<QVariant>;
-
     RowReader(const DbConnection& connection, QString table, QStringList columns);
 
     // The part of a SELECT after "FROM table": WHERE and ORDER BY, with :name parameters.
@@ -28,7 +28,8 @@ public:
     void clear();
     int count() const { return static_cast<int>(m_keys.size()); }
     qint64 keyAt(int index) const { return m_keys[static_cast<size_t>(index)]; }
-    const Row& row(int index);
+    QVariant value(int index, int column);
+    QList<QVariant> values(int index);
 
     // Keep the id list in step with writes made through the dataset.
     void appendKey(qint64 key);
@@ -42,6 +43,8 @@ public:
     static constexpr int CachedPages = 8;
 
 private:
+    // The page holding the row, fetched when it is not cached.
+    const RowPage& pageOf(int index);
     void fetchPage(int page);
     sqlite3* handle() const;
     [[noreturn]] void fail(sqlite3* db) const;
@@ -50,10 +53,13 @@ private:
     QString m_table;
     QStringList m_columns;
     QString m_tail;
+    // The two ways of reading a page, made once: the connection keeps them prepared.
+    QString m_rangeSql;
+    QString m_listSql;
     QVariantMap m_parameters;
     // A deque, not a vector: millions of ids arrive with no count up front, and a vector
     // growing by doubling briefly holds up to three times the list while it copies.
     std::deque<qint64> m_keys;
-    QHash<int, QList<Row>> m_pages;
+    QHash<int, RowPage> m_pages;
     QList<int> m_recentPages; // most recent last
 };

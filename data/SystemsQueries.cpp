@@ -13,11 +13,8 @@ namespace {
 
 QStringList firstColumn(const DbConnection& db, const QString& sql)
 {
-    QSqlQuery q = db.exec(sql);
     QStringList values;
-    while (q.next())
-        values << q.value(0).toString();
-    q.finish();
+    db.readRows(sql, {}, [&](const DbConnection::Row& row) { values << row.value(0).toString(); });
     return values;
 }
 
@@ -36,6 +33,11 @@ QStringList addresses(const DbConnection& db)
 
 QStringList namesHeldTwice(const DbConnection& db)
 {
+    // The file's own unique index forbids them: nothing to look for, and every run asks.
+    if (!firstColumn(db, u"SELECT name FROM pragma_index_list('Systems') "
+                         u"WHERE name = 'SystemsBySystem' AND \"unique\" = 1"_s)
+             .isEmpty())
+        return {};
     return firstColumn(db, u"SELECT min(System) FROM Systems WHERE System IS NOT NULL "
                            u"GROUP BY System COLLATE NOCASE HAVING count(*) > 1 "
                            u"ORDER BY 1 COLLATE NOCASE"_s);

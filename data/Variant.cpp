@@ -44,6 +44,8 @@ double numeric(const QVariant& v, const QString& wanted)
         raiseConversionError(u"Null"_s, wanted);
     if (v.typeId() == QMetaType::Bool)
         return v.toBool() ? -1.0 : 0.0; // true is all bits set, as stored booleans always were
+    if (v.typeId() == QMetaType::Double)
+        return *static_cast<const double*>(v.constData());
     if (isIntegral(v) || isFloating(v))
         return v.toDouble();
     if (isText(v)) {

@@ -332,6 +332,8 @@ QList<ProbeOutcome> sweepAddresses(DiskSpaceProbe& probe, const QStringList& add
     const auto hosts = std::make_shared<HostsToCheck>();
     QList<size_t> order;
     order.reserve(addresses.size());
+    sweep->jobs.reserve(static_cast<size_t>(addresses.size()));
+    jobOf.reserve(addresses.size());
     for (const QString& address : addresses) {
         auto found = jobOf.constFind(address);
         if (found == jobOf.constEnd()) {
