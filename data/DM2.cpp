@@ -101,9 +101,10 @@ void TDMVardometer::load(LoadFor purpose)
     if (purpose == LoadFor::Reading)
         return;
     try {
+        // A run without a window reads the alert list beside what OpenForRuns opens, and
+        // nothing else: the pages and credentials are the window's.
         for (DataSet* ds : allDataSets())
-            if (ds->openAtLoad() &&
-                !(purpose == LoadFor::Runs && ds == &AQryFreeSpaceHistoryBySystem))
+            if (ds->openAtLoad() && (purpose != LoadFor::Runs || ds == &AQryAlerts))
                 ds->open();
     } catch (...) {
         for (DataSet* ds : allDataSets())

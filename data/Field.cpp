@@ -71,6 +71,10 @@ QVariant Field::normalized(const QVariant& raw) const
         return QVariant();
     switch (m_def.kind) {
     case FieldKind::Text:
+        // A value already of the column's kind is its own normal form: most are, and
+        // converting each again cost a run more than reading it.
+        if (raw.typeId() == QMetaType::QString)
+            return raw;
         return Variant::toString(raw);
     case FieldKind::Integer: {
         const qint64 n = Variant::toInt64(raw);
@@ -85,6 +89,8 @@ QVariant Field::normalized(const QVariant& raw) const
     case FieldKind::Double:
     case FieldKind::Currency:
     case FieldKind::DateTime:
+        if (raw.typeId() == QMetaType::Double)
+            return raw;
         return Variant::toDouble(raw);
     }
     return raw;

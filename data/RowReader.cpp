@@ -82,6 +82,7 @@ void RowReader::clear()
 {
     m_keys.clear();
     m_keys.shrink_to_fit();
+    m_lastPage = nullptr;
     m_pages.clear();
     m_recentPages.clear();
 }
@@ -116,6 +117,9 @@ void RowReader::loadKeys()
 const RowPage& RowReader::pageOf(int index)
 {
     const int page = index / PageSize;
+    // The page last looked at is also the most recently used: nothing to move.
+    if (m_lastPage && page == m_lastPageNumber)
+        return *m_lastPage;
     auto found = m_pages.find(page);
     if (found == m_pages.end()) {
         fetchPage(page);
@@ -124,6 +128,8 @@ const RowPage& RowReader::pageOf(int index)
         m_recentPages.removeOne(page);
         m_recentPages.append(page);
     }
+    m_lastPageNumber = page;
+    m_lastPage = &*found;
     return *found;
 }
 
@@ -198,9 +204,10 @@ void RowReader::fetchPage(int page)
         m_connection.raise(m_table, QSqlError(QString(), u"rows were read out of step"_s,
                                               QSqlError::StatementError));
 
+    m_lastPage = nullptr;
     if (m_recentPages.size() >= CachedPages)
         m_pages.remove(m_recentPages.takeFirst());
-    m_pages.insert(page, std::move(rows));
+    m_pages.emplace(page, std::move(rows));
     m_recentPages.append(page);
 }
 
@@ -215,6 +222,7 @@ void RowReader::removeAt(int index)
     m_keys.erase(m_keys.begin() + index);
     // Every page from this one on has shifted.
     const int firstPage = index / PageSize;
+    m_lastPage = nullptr;
     for (auto it = m_pages.begin(); it != m_pages.end();) {
         if (it.key() >= firstPage) {
             m_recentPages.removeOne(it.key());
@@ -228,6 +236,7 @@ void RowReader::removeAt(int index)
 void RowReader::forget(int index)
 {
     const int page = index / PageSize;
+    m_lastPage = nullptr;
     if (m_pages.remove(page) > 0)
         m_recentPages.removeOne(page);
 }

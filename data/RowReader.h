@@ -61,5 +61,9 @@ private:
     // growing by doubling briefly holds up to three times the list while it copies.
     std::deque<qint64> m_keys;
     QHash<int, RowPage> m_pages;
+    // The page last looked at, while m_pages is unchanged: a walk asks for the same page
+    // many times in a row.
+    int m_lastPageNumber = -1;
+    const RowPage* m_lastPage = nullptr;
     QList<int> m_recentPages; // most recent last
 };

@@ -46,7 +46,10 @@ void dvDirectories::ReadOptions()
 
 void dvDirectories::resetAlertList()
 {
-    AlertLines = QStringList(InitialAlertListSize);
+    // The empty entries are made when the first line comes: most runs raise none, and
+    // making ten thousand of them cost a short run more than its alerts do. Until then
+    // every entry reads as empty all the same.
+    AlertLines = QStringList();
     AlertCount = 0;
 }
 
@@ -54,6 +57,8 @@ void dvDirectories::addAlertLine(const QString& line)
 {
     if (AlertCount == std::numeric_limits<int>::max())
         raiseIntegerOverflow();
+    if (AlertLines.isEmpty())
+        AlertLines = QStringList(InitialAlertListSize);
     ++AlertCount;
     if (AlertCount < AlertLines.size())
         AlertLines[AlertCount] = line;

@@ -86,7 +86,8 @@ public:
     QString EMailPassword;
 
     // The alert list: entry 0 is never used; a run's lines are entries 1 to AlertCount.
-    // It starts each run with 10,000 empty entries and grows when a run raises more.
+    // It starts each run with 10,000 empty entries, made with the run's first line, and
+    // grows when a run raises more.
     int AlertCount = 0;
     QStringList AlertLines;
     QString SystemName = QStringLiteral(" ");
