@@ -4,7 +4,9 @@
 // what the check spends on its own: the start of the process (--version) and, in process, a
 // sweep of those directories beside plain statvfs calls one after another.
 //
-//   vardometer_cli_check_bench [--systems 1000] [--rounds 11]
+//   vardometer_cli_check_bench [--systems 1000] [--rounds 11] [--cli PATH]
+//
+// --cli times another build of vardometer-cli, to compare two builds on the same machine.
 
 #include "bench/LocalSystems.h"
 #include "data/DatabaseCreator.h"
@@ -35,7 +37,10 @@ int main(int argc, char** argv)
     const QStringList& paths = local.paths;
     const QString& file = local.file;
 
-    const QString cli = QStringLiteral(VARDOMETER_CLI);
+    const QStringList args = QCoreApplication::arguments();
+    const qsizetype cliAt = args.indexOf(u"--cli"_s);
+    const QString cli =
+        cliAt > 0 && cliAt + 1 < args.size() ? args[cliAt + 1] : QStringLiteral(VARDOMETER_CLI);
     runToEnd(cli, {u"check"_s, file}); // the first run stores every start date
     QList<double> dfTimes, checkTimes, ratios;
     for (int i = 0; i < rounds; ++i) {

@@ -140,6 +140,8 @@ void TDMVardometer::SetAllDatasetsActive(bool active)
 
 void TDMVardometer::OpenForRuns()
 {
-    for (DataSet* ds : {&ATblFreeSpaceHistory, &ATblOptions, &ATblSystems})
+    // The systems are left to the run, which reads them once it is the file's writer:
+    // reading them here as well would only be thrown away.
+    for (DataSet* ds : {&ATblFreeSpaceHistory, &ATblOptions})
         ds->open();
 }

@@ -27,7 +27,8 @@ public:
     // Opens or closes, in this fixed order, the datasets the program keeps open while it
     // runs; one already in the wanted state is left alone.
     void SetAllDatasetsActive(bool active);
-    // The datasets a Check Space run or a snapshot works on, for a run without a window.
+    // The datasets a Check Space run or a snapshot works on, for a run without a window;
+    // the run opens the systems itself.
     void OpenForRuns();
     QList<DataSet*> allDataSets();
 

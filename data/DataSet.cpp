@@ -48,6 +48,7 @@ void DataSet::open()
     }
     m_rowsStale = false;
     m_buffer.clear();
+    m_editRow = {};
     setState(DataSetState::Browse);
     placeAtFirst();
     Q_EMIT activeChanged(true);
@@ -61,6 +62,7 @@ void DataSet::close()
         return;
     // A pending edit is dropped, never saved, when the dataset closes.
     m_buffer.clear();
+    m_editRow = {};
     m_changed.clear();
     m_rows.reset();
     m_pos = -1;
@@ -254,12 +256,19 @@ bool DataSet::moveToKey(qint64 key)
     return false;
 }
 
-QVariant DataSet::bufferValue(int fieldIndex) const
+QVariant DataSet::bufferedRaw(int fieldIndex) const
 {
     // In edit mode a field nobody has written still holds the value as read from the file.
     if (m_state != DataSetState::Edit || m_changed[static_cast<size_t>(fieldIndex)])
         return m_buffer[fieldIndex];
-    const QVariant& raw = m_buffer[fieldIndex];
+    return m_editRow.value(fieldIndex);
+}
+
+QVariant DataSet::bufferValue(int fieldIndex) const
+{
+    if (m_state != DataSetState::Edit || m_changed[static_cast<size_t>(fieldIndex)])
+        return m_buffer[fieldIndex];
+    const QVariant raw = m_editRow.value(fieldIndex);
     try {
         return m_fields[static_cast<size_t>(fieldIndex)]->normalized(raw);
     } catch (const VardometerError&) {

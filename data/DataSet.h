@@ -2,6 +2,7 @@
 
 #include "data/Field.h"
 #include "data/FieldDef.h"
+#include "data/RowReader.h"
 
 #include <QHash>
 #include <QObject>
@@ -14,7 +15,6 @@
 class DatabaseError;
 class DbConnection;
 class DataSource;
-class RowReader;
 
 enum class DataSetState { Inactive, Browse, Edit, Insert };
 
@@ -128,6 +128,8 @@ private:
     void notifyCursor();
     QVariant storedValue(int row, int fieldIndex);
     QVariant bufferValue(int fieldIndex) const;
+    // The value of the row being edited or inserted as it stands, not normalized.
+    QVariant bufferedRaw(int fieldIndex) const;
 
     DbConnection& m_connection;
     QString m_table;
@@ -162,7 +164,10 @@ private:
     bool m_bof = true;
     bool m_eof = true;
     int m_posBeforeInsert = -1;
+    // Inserting: every value of the new row. Editing: the values written so far, the others
+    // read from m_editRow, the row as it was when the edit began.
     QList<QVariant> m_buffer;
+    RowReader::RowSnapshot m_editRow;
     std::vector<bool> m_changed;
     int m_disableCount = 0;
 };

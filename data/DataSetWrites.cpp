@@ -41,9 +41,10 @@ void DataSet::edit()
         append();
         return;
     }
-    // The stored row as read: a field's value is made of it only when someone reads that
-    // field, and most edits change a few fields of many.
-    m_buffer = m_rows->values(m_pos);
+    // The stored row as read, held rather than copied: a field's value is made of it only
+    // when someone reads that field, and most edits change a few fields of many.
+    m_editRow = m_rows->snapshot(m_pos);
+    m_buffer = QList<QVariant>(fieldCount());
     m_changed.assign(m_fields.size(), false);
     setState(DataSetState::Edit);
 }
@@ -54,6 +55,7 @@ void DataSet::append()
     checkBrowseMode();
     // Rows left unread since the master moved stay unread: appending needs none of them.
     m_buffer.clear();
+    m_editRow = {};
     for (const auto& f : m_fields)
         m_buffer << f->normalized(f->defaultValue());
     if (m_master) {
@@ -74,7 +76,7 @@ void DataSet::checkUnique(std::optional<qint64> ownKey)
 {
     for (int i = 0; i < fieldCount(); ++i) {
         const FieldDef& def = m_fields[static_cast<size_t>(i)]->def();
-        if (def.uniqueWhat.isEmpty() || Variant::isNull(m_buffer[i]))
+        if (def.uniqueWhat.isEmpty() || Variant::isNull(bufferedRaw(i)))
             continue;
         if (ownKey && !m_changed[static_cast<size_t>(i)])
             continue;
@@ -84,13 +86,13 @@ void DataSet::checkUnique(std::optional<qint64> ownKey)
             m_connection.exec(u"SELECT %1 FROM %2 WHERE rowid <> ? AND %1 IS NOT NULL"_s.arg(
                                   m_quotedColumns[i], Schema::quoted(m_table)),
                               {ownKey.value_or(-1)});
-        const QString wanted = Variant::toString(m_buffer[i]);
+        const QString wanted = Variant::toString(bufferedRaw(i));
         bool taken = false;
         while (!taken && others.next())
             taken = others.value(0).toString().compare(wanted, Qt::CaseInsensitive) == 0;
         others.finish();
         if (taken)
-            raiseNotUnique(def, m_buffer[i]);
+            raiseNotUnique(def, bufferedRaw(i));
     }
 }
 
@@ -108,7 +110,7 @@ void DataSet::raiseWriteError(const DatabaseError& error) const
         for (int i = 0; i < fieldCount(); ++i) {
             const FieldDef& def = m_fields[static_cast<size_t>(i)]->def();
             if (!def.uniqueWhat.isEmpty())
-                raiseNotUnique(def, m_buffer[i]);
+                raiseNotUnique(def, bufferedRaw(i));
         }
     }
     raise(error.message());
@@ -142,6 +144,7 @@ void DataSet::post()
             m_pos = m_rows->count() - 1;
         }
         m_buffer.clear();
+        m_editRow = {};
         m_changed.clear();
         setState(DataSetState::Browse);
         notifyLayout();
@@ -180,11 +183,14 @@ void DataSet::post()
         if (update.rowsAffected != 1)
             raise(u"Row cannot be located for updating. Some values may have been changed "
                   u"since it was last read"_s);
+        // Let go of the row as read first: a page nobody else holds is changed in place.
+        m_editRow = {};
         for (int i = 0; i < fieldCount(); ++i)
             if (m_changed[static_cast<size_t>(i)])
                 m_rows->updateCached(m_pos, i, m_buffer[i]);
     }
     m_buffer.clear();
+    m_editRow = {};
     m_changed.clear();
     setState(DataSetState::Browse);
     notifyRow(m_pos);
@@ -194,6 +200,7 @@ void DataSet::cancel()
 {
     if (m_state == DataSetState::Insert) {
         m_buffer.clear();
+        m_editRow = {};
         m_changed.clear();
         const int n = m_rows->count();
         m_pos = n == 0 ? -1 : std::clamp(m_posBeforeInsert, 0, n - 1);
@@ -203,6 +210,7 @@ void DataSet::cancel()
         notifyCursor();
     } else if (m_state == DataSetState::Edit) {
         m_buffer.clear();
+        m_editRow = {};
         m_changed.clear();
         setState(DataSetState::Browse);
         notifyRow(m_pos);
@@ -226,6 +234,7 @@ void DataSet::deleteRecord()
         raise(e.message());
     }
     m_buffer.clear();
+    m_editRow = {};
     m_changed.clear();
     setState(DataSetState::Browse);
     m_rows->removeAt(m_pos);

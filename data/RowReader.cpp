@@ -114,7 +114,7 @@ void RowReader::loadKeys()
     }
 }
 
-const RowPage& RowReader::pageOf(int index)
+const std::shared_ptr<RowPage>& RowReader::pageOf(int index)
 {
     const int page = index / PageSize;
     // The page last looked at is also the most recently used: nothing to move.
@@ -135,12 +135,17 @@ const RowPage& RowReader::pageOf(int index)
 
 QVariant RowReader::value(int index, int column)
 {
-    return pageOf(index).value(index % PageSize, column);
+    return pageOf(index)->value(index % PageSize, column);
 }
 
 QList<QVariant> RowReader::values(int index)
 {
-    return pageOf(index).values(index % PageSize);
+    return pageOf(index)->values(index % PageSize);
+}
+
+RowReader::RowSnapshot RowReader::snapshot(int index)
+{
+    return RowSnapshot(pageOf(index), index % PageSize);
 }
 
 void RowReader::fetchPage(int page)
@@ -207,7 +212,7 @@ void RowReader::fetchPage(int page)
     m_lastPage = nullptr;
     if (m_recentPages.size() >= CachedPages)
         m_pages.remove(m_recentPages.takeFirst());
-    m_pages.emplace(page, std::move(rows));
+    m_pages.emplace(page, std::make_shared<RowPage>(std::move(rows)));
     m_recentPages.append(page);
 }
 
@@ -243,7 +248,18 @@ void RowReader::forget(int index)
 
 void RowReader::updateCached(int index, int column, const QVariant& value)
 {
-    const auto found = m_pages.find(index / PageSize);
-    if (found != m_pages.end())
-        found->set(index % PageSize, column, value);
+    const int page = index / PageSize;
+    std::shared_ptr<RowPage>* cached = nullptr;
+    if (m_lastPage && page == m_lastPageNumber) {
+        cached = m_lastPage;
+    } else {
+        const auto found = m_pages.find(page);
+        if (found == m_pages.end())
+            return;
+        cached = &*found;
+    }
+    // A page someone holds a row of is copied first, so the row they hold stays as read.
+    if (cached->use_count() > 1)
+        *cached = std::make_shared<RowPage>(**cached);
+    (*cached)->set(index % PageSize, column, value);
 }

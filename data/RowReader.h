@@ -9,6 +9,7 @@
 #include <QVariantMap>
 
 #include <deque>
+#include <memory>
 
 class DbConnection;
 struct sqlite3;
@@ -31,6 +32,26 @@ public:
     QVariant value(int index, int column);
     QList<QVariant> values(int index);
 
+    // A row as read, for as long as the holder keeps it: what later reads and writes do to
+    // the cached pages leaves it as it was.
+    class RowSnapshot {
+    public:
+        RowSnapshot() = default;
+        QVariant value(int column) const { return m_page->value(m_row, column); }
+        bool isEmpty() const { return !m_page; }
+
+    private:
+        friend class RowReader;
+        RowSnapshot(std::shared_ptr<const RowPage> page, int row)
+            : m_page(std::move(page))
+            , m_row(row)
+        {
+        }
+        std::shared_ptr<const RowPage> m_page;
+        int m_row = -1;
+    };
+    RowSnapshot snapshot(int index);
+
     // Keep the id list in step with writes made through the dataset.
     void appendKey(qint64 key);
     void removeAt(int index);
@@ -44,7 +65,7 @@ public:
 
 private:
     // The page holding the row, fetched when it is not cached.
-    const RowPage& pageOf(int index);
+    const std::shared_ptr<RowPage>& pageOf(int index);
     void fetchPage(int page);
     sqlite3* handle() const;
     [[noreturn]] void fail(sqlite3* db) const;
@@ -60,10 +81,10 @@ private:
     // A deque, not a vector: millions of ids arrive with no count up front, and a vector
     // growing by doubling briefly holds up to three times the list while it copies.
     std::deque<qint64> m_keys;
-    QHash<int, RowPage> m_pages;
+    QHash<int, std::shared_ptr<RowPage>> m_pages;
     // The page last looked at, while m_pages is unchanged: a walk asks for the same page
     // many times in a row.
     int m_lastPageNumber = -1;
-    const RowPage* m_lastPage = nullptr;
+    std::shared_ptr<RowPage>* m_lastPage = nullptr;
     QList<int> m_recentPages; // most recent last
 };

@@ -51,6 +51,7 @@ private Q_SLOTS:
     void walkAfterDeletes_data();
     void walkAfterDeletes();
     void editsAndAppendsBeyondTheFirstPage();
+    void anEditKeepsTheRowAsReadWhileOtherRowsAreRead();
 
 private:
     std::unique_ptr<TestDatabase> m_template;
@@ -144,6 +145,37 @@ void TestLargeResults::editsAndAppendsBeyondTheFirstPage()
 
     QCOMPARE(forward(systems), expected);
     QCOMPARE(backward(systems), reversed(expected));
+}
+
+// A grid reads other rows while a row is being edited; however many pages that reads, and
+// whatever another program wrote meanwhile, the fields the edit left alone show the row as
+// it was when the edit began, and storing the edit writes only what it changed.
+void TestLargeResults::anEditKeepsTheRowAsReadWhileOtherRowsAreRead()
+{
+    const int rowCount = (RowReader::CachedPages + 2) * RowReader::PageSize;
+    QList<DatabaseCreator::NewSystem> systems;
+    for (int i = 0; i < rowCount; ++i)
+        systems << DatabaseCreator::NewSystem{nameOf(i), u"/"_s, u"owner"_s};
+    TestDatabase db(systems);
+    TDMVardometer dm(db.path());
+    dm.SetAllDatasetsActive(true);
+    DataSet& rows = dm.ATblSystems;
+    const int owner = rows.fieldByName(u"Owner"_s).index();
+
+    rows.first();
+    rows.edit();
+    rows.fieldByName(u"Address"_s).setValue(u"/edited"_s);
+    db.exec(u"UPDATE Systems SET Owner = 'changed elsewhere' WHERE System = ?"_s, {nameOf(0)});
+    for (int i = rowCount - 1; i >= 0; --i)
+        QCOMPARE(rows.valueAt(i, owner).toString(), u"owner"_s);
+    QCOMPARE(rows.fieldByName(u"Owner"_s).asString(), u"owner"_s);
+    QCOMPARE(rows.fieldByName(u"Address"_s).asString(), u"/edited"_s);
+    rows.post();
+
+    QCOMPARE(db.scalar(u"SELECT Address FROM Systems WHERE System = ?"_s, {nameOf(0)}).toString(),
+             u"/edited"_s);
+    QCOMPARE(db.scalar(u"SELECT Owner FROM Systems WHERE System = ?"_s, {nameOf(0)}).toString(),
+             u"changed elsewhere"_s);
 }
 
 QTEST_GUILESS_MAIN(TestLargeResults)
