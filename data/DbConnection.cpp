@@ -153,6 +153,12 @@ void DbConnection::closeLeavingFileAsItIs()
 
 void DbConnection::close()
 {
+    // Whatever state Qt's side is in, the handle kept here is not to be used again.
+    if (m_handle && !(QSqlDatabase::contains(m_connectionName) &&
+                      QSqlDatabase::database(m_connectionName, false).isOpen())) {
+        finalizeWriteStatements();
+        m_handle = nullptr;
+    }
     if (!QSqlDatabase::contains(m_connectionName))
         return;
     QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
@@ -294,7 +300,8 @@ void DbConnection::finalizeWriteStatements()
     }
 }
 
-sqlite3_stmt* DbConnection::prepared(PreparedStatements& statements, const QString& sql) const
+sqlite3_stmt* DbConnection::prepared(PreparedStatements& statements, const QString& sql,
+                                     const QString& context) const
 {
     sqlite3* db = m_handle;
     if (!db)
@@ -309,9 +316,10 @@ sqlite3_stmt* DbConnection::prepared(PreparedStatements& statements, const QStri
         sqlite3_stmt* statement = nullptr;
         if (sqlite3_prepare_v2(db, text.constData(), static_cast<int>(text.size()), &statement,
                                nullptr) != SQLITE_OK)
-            raise(m_fileName, QSqlError(QString(), QString::fromUtf8(sqlite3_errmsg(db)),
-                                        QSqlError::StatementError,
-                                        QString::number(sqlite3_extended_errcode(db))));
+            raise(context.isEmpty() ? m_fileName : context,
+                  QSqlError(QString(), QString::fromUtf8(sqlite3_errmsg(db)),
+                            QSqlError::StatementError,
+                            QString::number(sqlite3_extended_errcode(db))));
         found = statements.byText.insert(sql, statement);
     }
     // Texts made afresh for each call would each hold their storage here: a few dozen are
@@ -359,9 +367,9 @@ QVariant DbConnection::Row::value(int column) const
     return SqliteValues::columnValue(m_statement, column);
 }
 
-sqlite3_stmt* DbConnection::preparedForReading(const QString& sql) const
+sqlite3_stmt* DbConnection::preparedForReading(const QString& sql, const QString& context) const
 {
-    sqlite3_stmt* statement = prepared(m_readStatements, sql);
+    sqlite3_stmt* statement = prepared(m_readStatements, sql, context);
     sqlite3_reset(statement);
     sqlite3_clear_bindings(statement);
     return statement;

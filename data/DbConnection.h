@@ -127,8 +127,9 @@ public:
     void readRows(const QString& sql, const QVariantList& values,
                   const std::function<void(const Row&)>& row) const;
     // A statement kept prepared for this connection until it closes, reset, with nothing
-    // bound: for a reader that steps it itself and must reset it when done.
-    struct sqlite3_stmt* preparedForReading(const QString& sql) const;
+    // bound: for a reader that steps it itself and must reset it when done. A statement that
+    // cannot be prepared is reported under context (the file's name when empty).
+    struct sqlite3_stmt* preparedForReading(const QString& sql, const QString& context = {}) const;
     [[noreturn]] void raise(const QString& context, const QSqlError& error) const;
 
 Q_SIGNALS:
@@ -162,7 +163,8 @@ private:
     };
     PreparedStatements m_writeStatements;
     mutable PreparedStatements m_readStatements;
-    struct sqlite3_stmt* prepared(PreparedStatements& statements, const QString& sql) const;
+    struct sqlite3_stmt* prepared(PreparedStatements& statements, const QString& sql,
+                                  const QString& context = {}) const;
     struct SavepointSql {
         QString begin, release, rollback;
     };

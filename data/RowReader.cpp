@@ -169,7 +169,8 @@ void RowReader::fetchPage(int page)
         ids += ']';
     }
     handle(); // says so when the connection is gone
-    sqlite3_stmt* prepared = m_connection.preparedForReading(dense ? m_rangeSql : m_listSql);
+    sqlite3_stmt* prepared =
+        m_connection.preparedForReading(dense ? m_rangeSql : m_listSql, m_table);
     const ResetWhenDone reset{prepared};
     sqlite3* db = sqlite3_db_handle(prepared);
     const int bound = dense ? (sqlite3_bind_int64(prepared, 1, *first) |

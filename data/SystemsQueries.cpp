@@ -33,9 +33,14 @@ QStringList addresses(const DbConnection& db)
 
 QStringList namesHeldTwice(const DbConnection& db)
 {
-    // The file's own unique index forbids them: nothing to look for, and every run asks.
+    // The file's own unique index, on the name alone and without regard to capitals, forbids
+    // them: nothing to look for, and every run asks.
     if (!firstColumn(db, u"SELECT name FROM pragma_index_list('Systems') "
-                         u"WHERE name = 'SystemsBySystem' AND \"unique\" = 1"_s)
+                         u"WHERE name = 'SystemsBySystem' AND \"unique\" = 1 AND partial = 0 "
+                         u"AND (SELECT count(*) FROM pragma_index_xinfo('SystemsBySystem') "
+                         u"WHERE key = 1) = 1 "
+                         u"AND EXISTS (SELECT 1 FROM pragma_index_xinfo('SystemsBySystem') "
+                         u"WHERE key = 1 AND name = 'System' AND coll = 'NOCASE')"_s)
              .isEmpty())
         return {};
     return firstColumn(db, u"SELECT min(System) FROM Systems WHERE System IS NOT NULL "

@@ -358,6 +358,27 @@ private Q_SLOTS:
         QCOMPARE(db.scalar(u"SELECT count(*) FROM FreeSpaceHistory"_s).toInt(), 5);
     }
 
+    // An index of the name that tells capitals apart lets the rows in: the run still finds
+    // them and says so.
+    void duplicateNamesUnderAnIndexThatAllowsThem()
+    {
+        TestDatabase db({{u"dup"_s, u"/a"_s, {}}});
+        db.exec(u"DROP INDEX SystemsBySystem"_s);
+        db.exec(u"CREATE UNIQUE INDEX SystemsBySystem ON Systems (System COLLATE BINARY)"_s);
+        db.exec(u"INSERT INTO Systems (System, Address, CumUsedMB) VALUES ('DUP', '/c', 0)"_s);
+        ScriptedProbe probe;
+        for (const QString& a : {u"/a"_s, u"/c"_s})
+            probe.set(a, 4 * GiB, 10 * GiB);
+        FixedClock clock(RunMoment);
+        CapturedStream out;
+        CapturedStream err;
+        QCOMPARE(runEngineCommand(RunKind::CheckSpace, {db.path()}, out.file(), err.file(), clock,
+                                  probe),
+                 0);
+        QCOMPARE(err.text(), u"Warning: more than one system is named 'DUP'; their histories are "
+                             u"mixed under one name. Give each system a name of its own.\n"_s);
+    }
+
     void aDeadAddressCostsOneTimeOutNotTheRun()
     {
         QList<DatabaseCreator::NewSystem> systems;
