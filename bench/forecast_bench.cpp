@@ -1,6 +1,6 @@
 // How long the window takes to compute every system's forecast, on a database of realistic
 // size: a thousand systems snapshotted daily for ten years. Each forecast reads only its
-// system's newest weeks through the history index, so the time should not grow with the
+// system's newest two years through the history index, so the time should not grow with the
 // years the history holds.
 //
 // Build the database first with vardometer_history_bench FILE; this program reuses it.

@@ -32,8 +32,11 @@ bool usable(const HistoryPoint& p)
 
 // A fall of the space taken this many times the typical step is no day-to-day noise.
 constexpr double JumpScales = 6.0;
-// ... and must land this many below the least the week before held.
+// ... and must land this many below the least the week before held, and by at least this
+// share of the fall: a rotation that lands a little below last week's (a smooth week of logs
+// has a small typical step) is still a rotation.
 constexpr double BelowWeekScales = 3.0;
+constexpr double BelowWeekShare = 0.5;
 constexpr double WeekDays = 7.0;
 // The level is the median of the last week, and of at least this many samples.
 constexpr int LevelSamples = 3;
@@ -44,6 +47,8 @@ constexpr double LongestRangeDays = 100.0 * 365;
 // The noise is estimated from overlapping differences of the samples, worth about one
 // independent figure for every five samples; the range widens accordingly (Student's t).
 constexpr double SamplesPerDegreeOfFreedom = 5;
+// The span over which the pace may pick up by PaceRiseShare.
+constexpr double PaceRiseDays = 56;
 
 double spanOf(const std::vector<Sample>& samples)
 {
@@ -55,18 +60,57 @@ int daysAfter(double lastDate, double moment)
     return static_cast<int>(std::floor(moment) - std::floor(lastDate));
 }
 
+// The noise is judged on the newest weeks: a disk's habits change over the years.
+constexpr double NoiseDays = 112;
+// What a weekly rhythm adds around the trend shows over four whole weeks.
+constexpr double TrendNoiseDays = 28;
+
+size_t firstSince(const std::vector<Sample>& samples, double since)
+{
+    return static_cast<size_t>(
+        std::lower_bound(samples.begin(), samples.end(), since,
+                         [](const Sample& s, double at) { return s.at < at; }) -
+        samples.begin());
+}
+
 // The noise, widened by what the spread around the trend shows beyond the day-to-day gaps.
 Noise noiseAround(const std::vector<Sample>& samples, double lastMoment)
 {
-    Noise noise = estimateNoise(samples, LongestNoiseGapDays);
-    const Trend rough = resistantTrend(samples, noise);
-    const double level =
-        levelAt(samples, rough.slope, lastMoment, lastMoment - WeekDays, LevelSamples);
-    std::vector<double> residuals;
-    for (const Sample& s : samples)
-        residuals.push_back(s.takenMB - (level - rough.slope * (lastMoment - s.at)));
-    noise.transientMB = transientAroundTrend(residuals, noise, spanOf(samples));
+    const size_t from = firstSince(samples, lastMoment - NoiseDays);
+    const std::vector<Sample> recent(samples.begin() + static_cast<std::ptrdiff_t>(from),
+                                     samples.end());
+    Noise noise = estimateNoise(recent, LongestNoiseGapDays);
+    // Over a few weeks only: a line through months would count a change of pace as noise.
+    const size_t weeks = firstSince(recent, lastMoment - TrendNoiseDays);
+    const Pace rough = segmentedPace(recent, weeks, noise);
+    noise.transientMB = transientAroundTrend(residualsAround(recent, weeks, rough.rate), noise,
+                                             lastMoment - recent[weeks].at);
     return noise;
+}
+
+// The paces over spans of ShortestPaceDays, twice that, and so on back to the oldest sample.
+std::vector<Pace> pacesBack(const std::vector<Sample>& samples, const Noise& noise)
+{
+    std::vector<Pace> paces;
+    const double last = samples.back().at;
+    // A few hours of slack, so a snapshot taken a little late still counts as its day.
+    for (double span = Forecast::ShortestPaceDays;; span *= 2) {
+        const size_t from = firstSince(samples, last - span - 0.25);
+        if (paces.empty() || from != paces.back().from)
+            paces.push_back(segmentedPace(samples, from, noise));
+        if (from == 0)
+            break;
+    }
+    return paces;
+}
+
+// The samples since the newest change of level.
+std::vector<Sample> newestLevel(const std::vector<Sample>& samples)
+{
+    auto first = samples.end();
+    while (first != samples.begin() && std::prev(first)->segment == samples.back().segment)
+        --first;
+    return {first, samples.end()};
 }
 
 } // namespace
@@ -88,33 +132,40 @@ QDate DiskForecast::highDate() const
 
 namespace Forecast {
 
-int trendStart(const QList<HistoryPoint>& points)
+std::vector<size_t> levelStarts(const std::vector<Sample>& samples)
 {
     std::vector<double> steps;
-    for (qsizetype i = 1; i < points.size(); ++i)
-        steps.push_back(takenOf(points[i]) - takenOf(points[i - 1]));
+    for (size_t i = 1; i < samples.size(); ++i)
+        steps.push_back(samples[i].takenMB - samples[i - 1].takenMB);
+    const double usualStep = median(steps);
     const double stepScale = robustScale(steps);
 
-    int start = 0;
-    for (qsizetype i = 1; i < points.size(); ++i) {
-        const double drop = takenOf(points[i - 1]) - takenOf(points[i]);
+    std::vector<size_t> starts;
+    size_t start = 0;
+    for (size_t i = 1; i < samples.size(); ++i) {
+        // Measured from the usual step, so a disk being emptied day by day has no jumps.
+        const double drop = usualStep - (samples[i].takenMB - samples[i - 1].takenMB);
         if (drop <= JumpScales * stepScale)
             continue;
         // A rotation gives back what its week added, so it lands near the week's least
         // reading; a bulk delete goes clearly below it.
-        double weekLeast = takenOf(points[i - 1]);
-        for (qsizetype k = i - 1;
-             k >= start && momentOf(points[k]) >= momentOf(points[i]) - WeekDays; --k)
-            weekLeast = std::min(weekLeast, takenOf(points[k]));
-        if (takenOf(points[i]) < weekLeast - BelowWeekScales * stepScale)
-            start = static_cast<int>(i);
+        double weekLeast = samples[i - 1].takenMB;
+        for (size_t k = i; k-- > start && samples[k].at >= samples[i].at - WeekDays;)
+            weekLeast = std::min(weekLeast, samples[k].takenMB);
+        const double below = std::max(BelowWeekScales * stepScale, BelowWeekShare * drop);
+        if (samples[i].takenMB < weekLeast - below) {
+            start = i;
+            starts.push_back(start);
+        }
     }
-    return start;
+    return starts;
 }
 
-std::vector<Sample> dailySamples(const QList<HistoryPoint>& points, int from)
+namespace {
+
+void appendDailySamples(const QList<HistoryPoint>& points, qsizetype from, qsizetype to,
+                        int segment, std::vector<Sample>& samples)
 {
-    std::vector<Sample> samples;
     std::vector<double> moments;
     std::vector<double> taken;
     auto flush = [&] {
@@ -122,14 +173,14 @@ std::vector<Sample> dailySamples(const QList<HistoryPoint>& points, int from)
             return;
         // Most days hold one snapshot: its own figures, without copying it to find them.
         if (moments.size() == 1)
-            samples.push_back({moments.front(), taken.front()});
+            samples.push_back({moments.front(), taken.front(), segment});
         else
-            samples.push_back({median(moments), median(taken)});
+            samples.push_back({median(moments), median(taken), segment});
         moments.clear();
         taken.clear();
     };
     double day = std::nan("");
-    for (qsizetype i = std::max(from, 0); i < points.size(); ++i) {
+    for (qsizetype i = std::max<qsizetype>(from, 0); i < to; ++i) {
         const double moment = momentOf(points[i]);
         if (std::floor(moment) != day) {
             flush();
@@ -139,6 +190,29 @@ std::vector<Sample> dailySamples(const QList<HistoryPoint>& points, int from)
         taken.push_back(takenOf(points[i]));
     }
     flush();
+}
+
+} // namespace
+
+std::vector<Sample> dailySamples(const QList<HistoryPoint>& points, int from)
+{
+    std::vector<Sample> samples;
+    appendDailySamples(points, from, points.size(), 0, samples);
+    return samples;
+}
+
+std::vector<Sample> segmentedSamples(const QList<HistoryPoint>& points)
+{
+    std::vector<Sample> samples = dailySamples(points, 0);
+    int segment = 0;
+    size_t i = 0;
+    for (const size_t start : levelStarts(samples)) {
+        for (; i < start; ++i)
+            samples[i].segment = segment;
+        ++segment;
+    }
+    for (; i < samples.size(); ++i)
+        samples[i].segment = segment;
     return samples;
 }
 
@@ -156,7 +230,7 @@ DiskForecast forecast(QList<HistoryPoint> history)
     f.lastSnapshot = DateTimeValue::toDate(last.date);
 
     history.removeIf([&](const HistoryPoint& p) { return momentOf(p) < lastMoment - WindowDays; });
-    const std::vector<Sample> samples = dailySamples(history, trendStart(history));
+    const std::vector<Sample> samples = segmentedSamples(history);
     if (static_cast<int>(samples.size()) < MinimumDays || spanOf(samples) < MinimumSpanDays)
         return f;
     if (last.freeMB <= 0) {
@@ -165,21 +239,24 @@ DiskForecast forecast(QList<HistoryPoint> history)
     }
 
     const Noise noise = noiseAround(samples, lastMoment);
-    const Trend trend = resistantTrend(samples, noise);
+    const std::vector<Pace> paces = pacesBack(samples, noise);
+    const Pace pace = paces[longestSteadyPace(paces, AgreeZ)];
+    if (!std::isfinite(pace.rateSE))
+        return f;
     f.state = ForecastState::NotFilling;
-    if (!(trend.slope > EvidenceZ * trend.slopeSE) || !(trend.slope > 0))
+    if (!(pace.rate > EvidenceZ * pace.rateSE) || !(pace.rate > 0))
         return f;
 
     Projection projection;
     projection.noise = noise;
-    projection.rate = trend.slope;
-    projection.rateSE = trend.slopeSE;
-    projection.paceRise = std::pow(PaceRiseShare * trend.slope, 2) / WindowDays;
+    projection.rate = pace.rate;
+    projection.rateSE = pace.rateSE;
+    projection.paceRise = std::pow(PaceRiseShare * pace.rate, 2) / PaceRiseDays;
     const double level =
-        levelAt(samples, trend.slope, lastMoment, lastMoment - WeekDays, LevelSamples);
+        levelAt(newestLevel(samples), pace.rate, lastMoment, lastMoment - WeekDays, LevelSamples);
     projection.headroomMB = last.totalMB - level;
     const double degrees =
-        std::max(2.0, static_cast<double>(samples.size()) / SamplesPerDegreeOfFreedom);
+        std::max(2.0, static_cast<double>(samples.size() - pace.from) / SamplesPerDegreeOfFreedom);
     const Crossing c = crossingDays(projection, twoSidedT(RangeShare, degrees), LongestRangeDays);
     if (c.expected > HorizonDays)
         return f;

@@ -38,20 +38,25 @@ struct DiskForecast {
 
 namespace Forecast {
 
-// How far back the trend looks: long enough to see through a weekly rhythm and the noise,
-// short enough to follow a disk whose pace changes.
-inline constexpr double WindowDays = 56;
-// Less than this since the newest change of level is not enough to say anything.
+// How far back the forecast reads. The pace is measured over the longest span back from the
+// newest snapshot over which it has held (up to this), so a steady disk is judged on years
+// and one whose pace changed on the weeks since.
+inline constexpr double WindowDays = 730;
+// The shortest span a pace is measured over, and how the spans grow from it.
+inline constexpr double ShortestPaceDays = 14;
+// How many standard errors apart two paces may be and still count as one.
+inline constexpr double AgreeZ = 2.5;
+// Less than this is not enough to say anything.
 inline constexpr int MinimumDays = 5; // days with a snapshot
 inline constexpr double MinimumSpanDays = 4;
 // The share of forecasts whose range holds the true full date.
 inline constexpr double RangeShare = 0.8;
 // Growth must stand this many standard errors clear of none at all to be called filling;
 // anything less cannot be told apart from the noise.
-inline constexpr double EvidenceZ = 3.0;
-// How much the pace may pick up over a window, as a share of itself: the early end of the
-// range allows for it, since a trend of weeks cannot rule out growth speeding up.
-inline constexpr double PaceRiseShare = 0.2;
+inline constexpr double EvidenceZ = 2.5;
+// How much the pace may pick up over eight weeks, as a share of itself: the early end of the
+// range allows for it, since a steady pace in the past cannot rule out growth speeding up.
+inline constexpr double PaceRiseShare = 0.4;
 // A date further out than this rests on a trend of weeks stretched over a decade.
 inline constexpr double HorizonDays = 3652;
 
@@ -64,14 +69,16 @@ QString stateName(ForecastState state);
 
 // The steps of forecast(), for tests.
 
-// Where the current trend begins: the index of the newest snapshot at which the space taken
-// fell by far more than the day-to-day noise allows, to clearly below the least the week
-// before held (a bulk delete, not a log rotation giving back its week). 0 when the whole
-// history is one trend. The points are in time order.
-int trendStart(const QList<HistoryPoint>& points);
+// Where each level of the history after the first begins, oldest first: the indices of
+// the daily samples at which the space taken fell by far more than the day-to-day noise
+// allows, to clearly below the least the week before held (a bulk delete, not a log
+// rotation giving back its week). Empty when the whole history is one level.
+std::vector<size_t> levelStarts(const std::vector<ForecastMath::Sample>& samples);
 
 // One sample per calendar day from index `from` on (the median reading at the median time),
 // so a history with many snapshots a day weighs the same as a daily one.
 std::vector<ForecastMath::Sample> dailySamples(const QList<HistoryPoint>& points, int from);
+// The same over the whole history, each sample marked with the level it belongs to.
+std::vector<ForecastMath::Sample> segmentedSamples(const QList<HistoryPoint>& points);
 
 } // namespace Forecast

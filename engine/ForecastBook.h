@@ -12,7 +12,7 @@
 
 class DbConnection;
 
-// Reading what the forecast needs straight from the database: only the newest weeks of a
+// Reading what the forecast needs straight from the database: only the newest years of a
 // system's history, through the index on FreeSpaceHistory (System, Date, Time), so the cost
 // does not grow with the years a history holds.
 namespace ForecastReader {

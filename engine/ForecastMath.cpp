@@ -14,12 +14,6 @@ double square(double x)
     return x * x;
 }
 
-// Variance of the median of n readings with transient noise of the given variance.
-double medianVariance(double transientVariance, size_t n)
-{
-    return n > 0 ? std::numbers::pi / 2 * transientVariance / static_cast<double>(n) : 0.0;
-}
-
 } // namespace
 
 double median(std::vector<double> values)
@@ -79,7 +73,7 @@ Noise estimateNoise(const std::vector<Sample>& samples, int longestGapDays)
             const long days = std::lround(samples[j].at - samples[i].at);
             if (days > longestGapDays)
                 break;
-            if (days >= 1)
+            if (days >= 1 && samples[j].segment == samples[i].segment)
                 byGap[static_cast<size_t>(days)].push_back(samples[j].takenMB - samples[i].takenMB);
         }
     // variance(gap) = 2 * transient^2 + walk^2 * share(gap), each gap weighing by its count.
@@ -123,41 +117,95 @@ double transientAroundTrend(const std::vector<double>& residuals, const Noise& n
     return std::max(noise.transientMB, std::sqrt(std::max(0.0, unexplained)));
 }
 
-Trend resistantTrend(const std::vector<Sample>& samples, const Noise& noise)
+Pace segmentedPace(const std::vector<Sample>& samples, size_t from, const Noise& noise)
 {
-    Trend trend;
-    if (samples.size() < 2)
-        return trend;
-    const double first = samples.front().at;
-    const double last = samples.back().at;
-    const double span = last - first;
-    constexpr double Week = 7;
-    // A few hours of slack, so a daily snapshot taken a little late still counts as its day.
-    const double part = span >= 3 * Week ? Week * std::floor(span / 3 / Week) - 0.25 : span / 3;
-    std::vector<double> oldAt, oldTaken, newAt, newTaken;
-    for (const Sample& s : samples) {
-        if (s.at <= first + part) {
-            oldAt.push_back(s.at);
-            oldTaken.push_back(s.takenMB);
+    Pace pace;
+    pace.from = from;
+    pace.rateSE = std::numeric_limits<double>::quiet_NaN();
+    const size_t n = samples.size();
+    if (from >= n)
+        return pace;
+    // Each moment measured from the mean moment of its segment, and the sums of the fit.
+    std::vector<double> centred(n - from);
+    double sxx = 0;
+    double sxy = 0;
+    for (size_t i = from; i < n;) {
+        size_t end = i;
+        double sumAt = 0;
+        double sumTaken = 0;
+        for (; end < n && samples[end].segment == samples[i].segment; ++end) {
+            sumAt += samples[end].at;
+            sumTaken += samples[end].takenMB;
         }
-        if (s.at >= last - part) {
-            newAt.push_back(s.at);
-            newTaken.push_back(s.takenMB);
+        const double count = static_cast<double>(end - i);
+        const double meanAt = sumAt / count;
+        const double meanTaken = sumTaken / count;
+        for (; i < end; ++i) {
+            const double c = samples[i].at - meanAt;
+            centred[i - from] = c;
+            sxx += c * c;
+            sxy += c * (samples[i].takenMB - meanTaken);
         }
     }
-    const double oldMoment = median(oldAt);
-    const double newMoment = median(newAt);
-    const double apart = newMoment - oldMoment;
-    if (!(apart > 0))
-        return trend;
-    trend.middle = (oldMoment + newMoment) / 2;
-    trend.slope = (median(newTaken) - median(oldTaken)) / apart;
-    const double transient = square(noise.transientMB);
-    trend.slopeSE = std::sqrt(square(noise.walkMBPerSqrtDay) * apart +
-                              medianVariance(transient, oldTaken.size()) +
-                              medianVariance(transient, newTaken.size())) /
-                    apart;
-    return trend;
+    if (!(sxx > 0))
+        return pace;
+    pace.rate = sxy / sxx;
+    // The pace weighs sample i by c_i / sxx; the walk's step into sample k reaches every
+    // sample from k on, so it moves the pace by the sum of their weights.
+    double later = 0;
+    double walkWeight = 0;
+    for (size_t k = n - 1; k > from; --k) {
+        later += centred[k - from] / sxx;
+        walkWeight += (samples[k].at - samples[k - 1].at) * square(later);
+    }
+    pace.rateSE =
+        std::sqrt(square(noise.transientMB) / sxx + square(noise.walkMBPerSqrtDay) * walkWeight);
+    return pace;
+}
+
+std::vector<double> residualsAround(const std::vector<Sample>& samples, size_t from, double rate)
+{
+    std::vector<double> residuals;
+    residuals.reserve(samples.size() > from ? samples.size() - from : 0);
+    std::vector<double> segment;
+    for (size_t i = from; i < samples.size();) {
+        segment.clear();
+        size_t end = i;
+        for (; end < samples.size() && samples[end].segment == samples[i].segment; ++end)
+            segment.push_back(samples[end].takenMB - rate * (samples[end].at - samples[i].at));
+        const double level = median(segment);
+        for (const double r : segment)
+            residuals.push_back(r - level);
+        i = end;
+    }
+    return residuals;
+}
+
+size_t longestSteadyPace(const std::vector<Pace>& paces, double agreeZ)
+{
+    size_t chosen = 0;
+    while (chosen < paces.size() && !std::isfinite(paces[chosen].rateSE))
+        ++chosen;
+    if (chosen == paces.size())
+        return 0;
+    for (size_t k = chosen + 1; k < paces.size(); ++k) {
+        const Pace& longer = paces[k];
+        bool agrees = std::isfinite(longer.rateSE);
+        for (size_t j = 0; agrees && j < k; ++j) {
+            const Pace& shorter = paces[j];
+            if (!std::isfinite(shorter.rateSE))
+                continue;
+            // The shorter span's samples are the longer one's too, so their difference varies
+            // by about what the shorter adds; never less than a tenth of its own error.
+            const double apart = std::sqrt(std::max(square(shorter.rateSE) - square(longer.rateSE),
+                                                    square(0.1 * shorter.rateSE)));
+            agrees = std::abs(longer.rate - shorter.rate) <= agreeZ * apart;
+        }
+        if (!agrees)
+            break;
+        chosen = k;
+    }
+    return chosen;
 }
 
 double levelAt(const std::vector<Sample>& samples, double rate, double at, double since,

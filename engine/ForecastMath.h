@@ -10,6 +10,7 @@ namespace ForecastMath {
 struct Sample {
     double at = 0;
     double takenMB = 0;
+    int segment = 0; // samples of one level; a bulk delete starts the next
 };
 
 // The middle value (the mean of the two middle ones for an even count); NaN when empty.
@@ -39,7 +40,8 @@ double walkShare(int gap, int count);
 // Tells the two kinds apart by how the spread of differences between samples grows with
 // the whole days between them (1 to longestGapDays): transient noise adds the same to every
 // gap, walk noise adds in proportion to it. A weighted least-squares line through those
-// spreads, neither part allowed below 0. The samples are in time order.
+// spreads, neither part allowed below 0. The samples are in time order; a difference across
+// a change of segment is no noise and is left out.
 Noise estimateNoise(const std::vector<Sample>& samples, int longestGapDays);
 
 // Transient noise that the day-to-day gaps cannot see, such as a weekly saw-tooth, still
@@ -49,22 +51,33 @@ Noise estimateNoise(const std::vector<Sample>& samples, int longestGapDays);
 double transientAroundTrend(const std::vector<double>& residuals, const Noise& noise,
                             double spanDays);
 
-// The trend from the medians of the oldest and the newest part of the samples (a resistant
-// line): the rise between them counts bursts as the growth they are, and a single odd
-// reading moves neither median. Each part spans whole weeks when there are three weeks or
-// more, so a weekly rhythm weighs the same in both.
-struct Trend {
-    double slope = 0;   // MB a day
-    double slopeSE = 0; // its standard error under the noise
-    double middle = 0;  // the moment between the two medians
-};
-Trend resistantTrend(const std::vector<Sample>& samples, const Noise& noise);
-
 // Where the trend stands at `at`: the median of what the samples since `since` say once
 // moved along `rate` to it, and at least the newest `atLeast` of them. Taken over a week it
 // sees through a weekly rhythm; one odd latest reading does not set it.
 double levelAt(const std::vector<Sample>& samples, double rate, double at, double since,
                int atLeast);
+
+// The pace of a least-squares line through the samples from `from` on, with a level of its
+// own for each segment: growth before a bulk delete still tells the pace after it. rateSE
+// is the pace's exact standard error under the noise: the transient noise of each sample
+// and the walk between them.
+struct Pace {
+    double rate = 0;   // MB a day
+    double rateSE = 0; // NaN when no segment holds two moments to draw a line through
+    size_t from = 0;
+};
+Pace segmentedPace(const std::vector<Sample>& samples, size_t from, const Noise& noise);
+
+// What the samples from `from` on stray from a line of the given pace, each segment measured
+// from its own median level.
+std::vector<double> residualsAround(const std::vector<Sample>& samples, size_t from, double rate);
+
+// Of paces measured over ever longer spans back from the newest sample, the longest whose
+// figure every shorter one agrees with to within `agreeZ` standard errors of their
+// difference: the longest span over which the pace has not changed, as far as the noise
+// lets one tell. A long span sees through the noise; a short one follows a changed pace.
+// The paces are ordered from the shortest span; the answer is an index into them.
+size_t longestSteadyPace(const std::vector<Pace>& paces, double agreeZ);
 
 // The growth ahead: rate * h over h days, and how far from it the path may be: the rate's
 // uncertainty, the walk and the transient noise of the day itself and of the level.

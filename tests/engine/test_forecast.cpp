@@ -34,6 +34,13 @@ std::function<double(int)> noisy(double start, double perDay, double spread, uns
     };
 }
 
+// A disk that does not fill: logs of 500 a day cleared every seventh day, each clearing
+// landing 1 MB below the one before.
+double smoothRotation(int day)
+{
+    return 50'000.0 - day / 7 + 500 * (day % 7);
+}
+
 DiskForecast filling(int days, int low, int high)
 {
     DiskForecast f;
@@ -72,6 +79,8 @@ private Q_SLOTS:
         QTest::newRow("five days of steady growth") << daily(5, steady) << fills << 46;
 
         QTest::newRow("flat with noise") << daily(56, noisy(50'000, 0, 500, 1)) << notFilling << -1;
+        QTest::newRow("flat with a smooth weekly rotation")
+            << daily(65, smoothRotation) << notFilling << -1;
         QTest::newRow("shrinking") << daily(56, noisy(80'000, -300, 200, 2)) << notFilling << -1;
         QTest::newRow("growth lost in the noise")
             << daily(56, noisy(50'000, 10, 2000, 3)) << notFilling << -1;
@@ -90,6 +99,11 @@ private Q_SLOTS:
                    42, [](int d) { return 30'000.0 + 1000 * d; },
                    [](int d) { return d < 35 ? 100'000.0 : 200'000.0; })
             << fills << 129;
+        // 100 a day for 300 days, then 1,000 a day: day 329 holds 69,000 of 100,000 MB, and
+        // the new pace alone counts.
+        QTest::newRow("the pace picks up") << daily(330, [](int d) {
+            return d < 300 ? 10'000.0 + 100 * d : 40'000.0 + 1000 * (d - 300);
+        }) << fills << 31;
         QTest::newRow("full now") << daily(10, [](int d) { return 91'000.0 + 1000 * d; }) << fills
                                   << 0;
 
@@ -135,6 +149,18 @@ private Q_SLOTS:
         QVERIFY(loud.highDays - loud.lowDays > quiet.highDays - quiet.lowDays + 5);
     }
 
+    void yearsOfHistoryTellSlowGrowthFromNoise()
+    {
+        // 10 a day under noise of 2,000 is lost in eight weeks, but not in 400 days, where
+        // the disk holds about 84,000 of 100,000 MB: 1,600 days left.
+        QCOMPARE(Forecast::forecast(daily(56, noisy(80'000, 10, 2000, 3))).state,
+                 ForecastState::NotFilling);
+        const DiskForecast f = Forecast::forecast(daily(400, noisy(80'000, 10, 2000, 3)));
+        QCOMPARE(f.state, ForecastState::Filling);
+        QVERIFY(f.lowDays <= 1600 && 1600 <= f.highDays);
+        QVERIFY(std::abs(f.daysLeft - 1600) < 300);
+    }
+
     void datesCountFromTheLastSnapshot()
     {
         const DiskForecast f =
@@ -172,28 +198,56 @@ private Q_SLOTS:
         QCOMPARE(Forecast::stateName(ForecastState::NotEnoughHistory), u"not enough history"_s);
     }
 
-    void trendStart_data()
+    void levelStarts_data()
     {
         QTest::addColumn<QList<HistoryPoint>>("history");
-        QTest::addColumn<int>("start");
-        QTest::newRow("steady growth") << daily(30, [](int d) { return 1000.0 * d; }) << 0;
+        QTest::addColumn<std::vector<size_t>>("starts");
+        QTest::newRow("steady growth")
+            << daily(30, [](int d) { return 1000.0 * d; }) << std::vector<size_t>{};
         QTest::newRow("a bulk delete")
-            << daily(30, [](int d) { return 50'000.0 + 1000 * d - (d >= 20 ? 30'000 : 0); }) << 20;
-        QTest::newRow("two deletes: the newer") << daily(40, [](int d) {
+            << daily(30, [](int d) { return 50'000.0 + 1000 * d - (d >= 20 ? 30'000 : 0); })
+            << std::vector<size_t>{20};
+        QTest::newRow("two deletes") << daily(40, [](int d) {
             return 80'000.0 + 1000 * d - (d >= 10 ? 30'000 : 0) - (d >= 30 ? 30'000 : 0);
-        }) << 30;
+        }) << std::vector<size_t>{10, 30};
         // Logs of 500 a day cleared every seventh day land back on the week's least reading.
         QTest::newRow("a weekly log rotation")
-            << daily(56, [](int d) { return 1000.0 * d + 500 * (d % 7); }) << 0;
+            << daily(56, [](int d) { return 1000.0 * d + 500 * (d % 7); }) << std::vector<size_t>{};
         QTest::newRow("a temporary file comes and goes")
-            << daily(30, [](int d) { return 1000.0 * d + (d == 10 ? 20'000 : 0); }) << 0;
-        QTest::newRow("falls within the noise") << daily(56, noisy(50'000, 100, 800, 5)) << 0;
+            << daily(30, [](int d) { return 1000.0 * d + (d == 10 ? 20'000 : 0); })
+            << std::vector<size_t>{};
+        // Every step but the rotation's is the same, so the usual step spreads by nothing, and
+        // each rotation lands 1 MB below the one before.
+        QTest::newRow("a smooth rotation landing a little lower")
+            << daily(56, smoothRotation) << std::vector<size_t>{};
+        QTest::newRow("falls within the noise")
+            << daily(56, noisy(50'000, 100, 800, 5)) << std::vector<size_t>{};
+        // A disk emptied by about 2,000 a day falls every day: no day falls by more than usual.
+        QTest::newRow("a disk being emptied")
+            << daily(40, noisy(90'000, -2000, 100, 6)) << std::vector<size_t>{};
+        // Several snapshots a day, most of them the same: the days count, not the snapshots.
+        QList<HistoryPoint> often;
+        for (const HistoryPoint& p : daily(30, [](int d) { return 90'000.0 - 1500 * d; }))
+            for (int i = 0; i < 4; ++i)
+                often.append({p.date, p.time + i / 10.0, p.freeMB, p.totalMB});
+        QTest::newRow("a disk emptied, snapshots several times a day")
+            << often << std::vector<size_t>{};
     }
-    void trendStart()
+    void levelStarts()
     {
         QFETCH(QList<HistoryPoint>, history);
-        QFETCH(int, start);
-        QCOMPARE(Forecast::trendStart(history), start);
+        QFETCH(std::vector<size_t>, starts);
+        QCOMPARE(Forecast::levelStarts(Forecast::dailySamples(history, 0)), starts);
+    }
+    void samplesKnowTheirLevel()
+    {
+        const QList<HistoryPoint> h =
+            daily(30, [](int d) { return 80'000.0 + 1000 * d - (d >= 10 ? 30'000 : 0); });
+        const std::vector<ForecastMath::Sample> s = Forecast::segmentedSamples(h);
+        QCOMPARE(s.size(), size_t(30));
+        QCOMPARE(s[9].segment, 0);
+        QCOMPARE(s[10].segment, 1);
+        QCOMPARE(s[29].segment, 1);
     }
 
     void dailySamplesTakeTheMedianOfADay()

@@ -14,8 +14,8 @@ namespace {
 
 const QDate First(2007, 1, 1);
 
-// Web fills (1,000 MB a day, 200 days), Idle does not, New has no history, and Gone has
-// history but is no longer a system.
+// Web fills (1,000 MB a day, 800 days: more than the forecast reads), Idle does not, New has no
+// history, and Gone has history but is no longer a system.
 struct Fixture {
     TestDatabase file{
         {{u"Web"_s, u"/web"_s, {}}, {u"Idle"_s, u"/idle"_s, {}}, {u"New"_s, u"/new"_s, {}}}};
@@ -24,7 +24,8 @@ struct Fixture {
     Fixture()
     {
         addDailyHistory(
-            file.path(), u"Web"_s, First, 200, [](int d) { return 50'000 + 1000.0 * d; }, 400'000);
+            file.path(), u"Web"_s, First, 800, [](int d) { return 50'000 + 1000.0 * d; },
+            1'000'000);
         addDailyHistory(file.path(), u"Idle"_s, First, 60, [](int d) { return 500.0 + d % 3; });
         addDailyHistory(file.path(), u"Gone"_s, First, 60, [](int d) { return 1000.0 * d; });
         db.setFileName(file.path());
@@ -65,20 +66,20 @@ private Q_SLOTS:
     {
         Fixture f;
         const QList<HistoryPoint> h = ForecastReader::recentHistory(f.db, u"Web"_s);
-        // Days 142 to 199: the window of 56 days before the newest, and a day more.
-        QCOMPARE(h.size(), 58);
-        QCOMPARE(h.front().date, DateTimeValue::fromDate(First) + 142);
-        QCOMPARE(h.back().date, DateTimeValue::fromDate(First) + 199);
+        // Days 68 to 799: the window of 730 days before the newest, and a day more.
+        QCOMPARE(h.size(), 732);
+        QCOMPARE(h.front().date, DateTimeValue::fromDate(First) + 68);
+        QCOMPARE(h.back().date, DateTimeValue::fromDate(First) + 799);
         for (qsizetype i = 1; i < h.size(); ++i)
             QVERIFY(h[i - 1].date < h[i].date);
-        QCOMPARE(h.back().freeMB, 400'000.0 - 249'000);
-        QCOMPARE(h.back().totalMB, 400'000.0);
+        QCOMPARE(h.back().freeMB, 1'000'000.0 - 849'000);
+        QCOMPARE(h.back().totalMB, 1'000'000.0);
     }
 
     void namesCompareWithoutCase()
     {
         Fixture f;
-        QCOMPARE(ForecastReader::recentHistory(f.db, u"wEB"_s).size(), 58);
+        QCOMPARE(ForecastReader::recentHistory(f.db, u"wEB"_s).size(), 732);
         QVERIFY(ForecastReader::recentHistory(f.db, u"Nobody"_s).isEmpty());
     }
 
@@ -98,24 +99,26 @@ private Q_SLOTS:
     void oneImpossibleRowChangesNothing_data()
     {
         // Date, Time, FreeMB and TotalMB of one row no disk could have given, Web's history
-        // otherwise as it is; the newest day of that history is day 199.
+        // otherwise as it is; the newest day of that history is day 799.
         QTest::addColumn<QVariantList>("row");
-        const double newest = DateTimeValue::fromDate(First) + 199;
+        const double newest = DateTimeValue::fromDate(First) + 799;
         QTest::newRow("text as the free space")
-            << QVariantList{newest - 3, 0.5, u"lots"_s, 400'000};
+            << QVariantList{newest - 3, 0.5, u"lots"_s, 1'000'000};
         QTest::newRow("an empty text as the size") << QVariantList{newest - 3, 0.5, 1000, u""_s};
-        QTest::newRow("text as the date") << QVariantList{u"yesterday"_s, 0.5, 1000, 400'000};
+        QTest::newRow("text as the date") << QVariantList{u"yesterday"_s, 0.5, 1000, 1'000'000};
         QTest::newRow("the newest row holds text")
-            << QVariantList{newest + 1, 0.5, u"n/a"_s, 400'000};
-        QTest::newRow("a date far beyond the calendar") << QVariantList{1e300, 0.5, 1000, 400'000};
-        QTest::newRow("a date after the year 9999") << QVariantList{3'000'000, 0.5, 1000, 400'000};
-        QTest::newRow("a date before the year 100") << QVariantList{-700'000, 0.5, 1000, 400'000};
-        QTest::newRow("less than nothing free") << QVariantList{newest - 3, 0.5, -5, 400'000};
+            << QVariantList{newest + 1, 0.5, u"n/a"_s, 1'000'000};
+        QTest::newRow("a date far beyond the calendar")
+            << QVariantList{1e300, 0.5, 1000, 1'000'000};
+        QTest::newRow("a date after the year 9999")
+            << QVariantList{3'000'000, 0.5, 1000, 1'000'000};
+        QTest::newRow("a date before the year 100") << QVariantList{-700'000, 0.5, 1000, 1'000'000};
+        QTest::newRow("less than nothing free") << QVariantList{newest - 3, 0.5, -5, 1'000'000};
         QTest::newRow("more free than the disk holds")
-            << QVariantList{newest - 3, 0.5, 500'000, 400'000};
+            << QVariantList{newest - 3, 0.5, 2'000'000, 1'000'000};
         QTest::newRow("a disk of no size") << QVariantList{newest - 3, 0.5, 0, 0};
         QTest::newRow("a time of day past midnight")
-            << QVariantList{newest - 3, 7.0, 1000, 400'000};
+            << QVariantList{newest - 3, 7.0, 1000, 1'000'000};
     }
     void oneImpossibleRowChangesNothing()
     {
@@ -147,7 +150,7 @@ private Q_SLOTS:
         QCOMPARE(names, (QStringList{u"Idle"_s, u"New"_s, u"Web"_s}));
 
         QCOMPARE(book.find(u"WEB"_s)->state, ForecastState::Filling);
-        // Day 199 holds 249,000 of 400,000 MB at 1,000 a day.
+        // Day 799 holds 849,000 of 1,000,000 MB at 1,000 a day.
         QCOMPARE(book.find(u"Web"_s)->daysLeft, 151);
         QCOMPARE(book.find(u"idle"_s)->state, ForecastState::NotFilling);
         QCOMPARE(book.find(u"New"_s)->state, ForecastState::NotEnoughHistory);

@@ -149,61 +149,122 @@ private Q_SLOTS:
                  expected);
     }
 
-    void resistantTrend_data()
+    void segmentedPace_data()
     {
         QTest::addColumn<std::vector<Sample>>("samples");
-        QTest::addColumn<double>("slope");
-        QTest::newRow("a straight line") << line(30, 100, 5) << 5.0;
-        // Parts of days 0-6 and 23-29: a wild reading between them, and a high and a low one
-        // in the oldest part, leave both medians where they were.
-        std::vector<Sample> wild = line(30, 100, 5);
-        wild[15].takenMB += 1e9;
-        wild[0].takenMB += 1e6;
-        wild[6].takenMB -= 1e6;
-        QTest::newRow("wild readings move nothing") << wild << 5.0;
-        // Five weeks of 5 a day with logs of 0 to 60 cleared every seventh day: the oldest and
-        // newest week hold the same rhythm, four weeks apart.
-        std::vector<Sample> sawTooth = line(35, 100, 5);
-        for (size_t d = 0; d < sawTooth.size(); ++d)
-            sawTooth[d].takenMB += 10.0 * static_cast<double>(d % 7);
-        QTest::newRow("a weekly saw-tooth cancels out") << sawTooth << 5.0;
-        // 10 days flat, a burst of 100, 10 days flat: the burst is growth, 100 over the 14 days
-        // between the medians of days 0-6 (3) and 14-20 (17).
-        std::vector<Sample> burst = line(21, 100, 0);
-        for (size_t d = 10; d < burst.size(); ++d)
-            burst[d].takenMB += 100;
-        QTest::newRow("a burst counts as growth") << burst << 100.0 / 14;
+        QTest::addColumn<int>("from");
+        QTest::addColumn<double>("rate");
+        QTest::newRow("a straight line") << line(30, 100, 5) << 0 << 5.0;
+        // 30,000 deleted on day 20: the level after it is a level of its own, and the pace
+        // before it still counts.
+        std::vector<Sample> deleted = line(30, 100'000, 5);
+        for (size_t d = 20; d < deleted.size(); ++d) {
+            deleted[d].takenMB -= 30'000;
+            deleted[d].segment = 1;
+        }
+        QTest::newRow("a level of its own after a bulk delete") << deleted << 0 << 5.0;
+        QTest::newRow("the newest level alone") << deleted << 20 << 5.0;
+        // 5 a day, then 20 a day from day 20: from day 20 on, only the new pace shows.
+        std::vector<Sample> changed = line(30, 100, 5);
+        for (size_t d = 20; d < changed.size(); ++d)
+            changed[d].takenMB += 15.0 * static_cast<double>(d - 20);
+        QTest::newRow("from a change of pace on") << changed << 20 << 20.0;
     }
-    void resistantTrend()
+    void segmentedPace()
     {
         QFETCH(std::vector<Sample>, samples);
-        QFETCH(double, slope);
-        const Trend t = ForecastMath::resistantTrend(samples, Noise{});
-        QCOMPARE(t.slope, slope);
-        QCOMPARE(t.slopeSE, 0.0);
+        QFETCH(int, from);
+        QFETCH(double, rate);
+        const Pace p = ForecastMath::segmentedPace(samples, size_t(from), Noise{});
+        QCOMPARE(p.rate, rate);
+        QCOMPARE(p.rateSE, 0.0);
+        QCOMPARE(p.from, size_t(from));
     }
-    void slopeErrorFollowsTheNoise_data()
+    void paceErrorFollowsTheNoise_data()
     {
         QTest::addColumn<int>("days");
-        QTest::addColumn<int>("partDays");
-        QTest::addColumn<double>("apart");
-        // 39 days: parts of one whole week, days 0-6 and 32-38, medians 32 days apart.
-        QTest::newRow("whole weeks") << 39 << 7 << 32.0;
-        // 13 days, too short for weeks: thirds of 4 days span, days 0-4 and 8-12.
-        QTest::newRow("thirds") << 13 << 5 << 8.0;
+        QTest::addColumn<int>("deleteDay"); // the second level's first day; 0: one level
+        QTest::newRow("one level") << 30 << 0;
+        QTest::newRow("two levels") << 30 << 12;
+        QTest::newRow("a short one") << 3 << 0;
     }
-    void slopeErrorFollowsTheNoise()
+    void paceErrorFollowsTheNoise()
     {
         QFETCH(int, days);
-        QFETCH(int, partDays);
-        QFETCH(double, apart);
-        const std::vector<Sample> samples = line(days, 0, 1);
-        // A walk strays by walk^2 * apart between the two medians.
-        QCOMPARE(ForecastMath::resistantTrend(samples, Noise{0, 2}).slopeSE,
-                 std::sqrt(4 * apart) / apart);
-        // Each median of partDays readings errs by pi / 2 * transient^2 / partDays.
-        QCOMPARE(ForecastMath::resistantTrend(samples, Noise{3, 0}).slopeSE,
-                 std::sqrt(2 * std::numbers::pi / 2 * 9 / partDays) / apart);
+        QFETCH(int, deleteDay);
+        std::vector<Sample> samples = line(days, 0, 1);
+        for (int d = deleteDay > 0 ? deleteDay : days; d < days; ++d)
+            samples[size_t(d)].segment = 1;
+        // The pace is a weighted sum of the readings, with weights (t - mean t of its level)
+        // / sxx; its variance, summed out the long way over every pair of readings.
+        std::vector<double> weights;
+        double sxx = 0;
+        for (const int level : {0, 1}) {
+            const int first = level == 0 ? 0 : (deleteDay > 0 ? deleteDay : days);
+            const int end = level == 0 ? (deleteDay > 0 ? deleteDay : days) : days;
+            for (int d = first; d < end; ++d) {
+                weights.push_back(d - (first + end - 1) / 2.0);
+                sxx += weights.back() * weights.back();
+            }
+        }
+        double white = 0;
+        double walk = 0;
+        for (size_t i = 0; i < weights.size(); ++i) {
+            white += weights[i] * weights[i] / (sxx * sxx);
+            for (size_t j = 0; j < weights.size(); ++j)
+                walk += weights[i] * weights[j] / (sxx * sxx) * double(std::min(i, j));
+        }
+        QCOMPARE(ForecastMath::segmentedPace(samples, 0, Noise{3, 0}).rateSE, std::sqrt(9 * white));
+        QVERIFY(std::abs(ForecastMath::segmentedPace(samples, 0, Noise{0, 2}).rateSE -
+                         std::sqrt(4 * walk)) < 1e-12);
+    }
+    void noLineThroughSingleSamples()
+    {
+        std::vector<Sample> samples = line(3, 0, 1);
+        samples[1].segment = 1;
+        samples[2].segment = 2;
+        QVERIFY(std::isnan(ForecastMath::segmentedPace(samples, 0, Noise{1, 1}).rateSE));
+        QVERIFY(std::isnan(ForecastMath::segmentedPace(samples, 3, Noise{1, 1}).rateSE));
+    }
+    void residualsAroundEachLevel()
+    {
+        // Two levels, 5 a day, with one reading 7 above the line in each.
+        std::vector<Sample> samples = line(6, 100, 5);
+        for (size_t d = 3; d < samples.size(); ++d) {
+            samples[d].takenMB -= 1000;
+            samples[d].segment = 1;
+        }
+        samples[1].takenMB += 7;
+        samples[4].takenMB += 7;
+        QCOMPARE(ForecastMath::residualsAround(samples, 0, 5),
+                 (std::vector<double>{0, 7, 0, 0, 7, 0}));
+        QCOMPARE(ForecastMath::residualsAround(samples, 4, 5), (std::vector<double>{3.5, -3.5}));
+    }
+
+    void longestSteadyPace_data()
+    {
+        QTest::addColumn<std::vector<Pace>>("paces"); // shortest span first
+        QTest::addColumn<int>("chosen");
+        const double nan = std::nan("");
+        // Errors of 4, 2, 1 and 0.5: a pace differs from a shorter one by the square root of
+        // the difference of their variances, times 2.5 at most.
+        QTest::newRow("all agree")
+            << std::vector<Pace>{{10, 4}, {12, 2}, {11, 1}, {11.5, 0.5}} << 3;
+        QTest::newRow("the pace changed two spans back")
+            << std::vector<Pace>{{10, 4}, {12, 2}, {4, 1}, {4, 0.5}} << 1;
+        // 6 is within 2.5 * sqrt(16 - 1) = 9.7 of the shortest's 10, not within
+        // 2.5 * sqrt(4 - 1) = 4.3 of the second's 14.
+        QTest::newRow("every shorter span must agree")
+            << std::vector<Pace>{{10, 4}, {14, 2}, {6, 1}} << 1;
+        QTest::newRow("too short to draw a line")
+            << std::vector<Pace>{{0, nan}, {10, 2}, {10.5, 1}} << 2;
+        QTest::newRow("no line at all") << std::vector<Pace>{{0, nan}, {0, nan}} << 0;
+    }
+    void longestSteadyPace()
+    {
+        QFETCH(std::vector<Pace>, paces);
+        QFETCH(int, chosen);
+        QCOMPARE(ForecastMath::longestSteadyPace(paces, 2.5), size_t(chosen));
     }
 
     void levelAt_data()
