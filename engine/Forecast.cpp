@@ -49,6 +49,11 @@ constexpr double LongestRangeDays = 100.0 * 365;
 constexpr double SamplesPerDegreeOfFreedom = 5;
 // The span over which the pace may pick up by PaceRiseShare.
 constexpr double PaceRiseDays = 56;
+// How a change of pace seen in the history widens the range: the pace may pick up by twice
+// the share it changed by and slow by that share, at most by this much, each over weeks.
+constexpr double RiseByChange = 2;
+constexpr double MostFallShare = 0.3;
+constexpr double ShiftDays = 56;
 
 double spanOf(const std::vector<Sample>& samples)
 {
@@ -240,7 +245,8 @@ DiskForecast forecast(QList<HistoryPoint> history)
 
     const Noise noise = noiseAround(samples, lastMoment);
     const std::vector<Pace> paces = pacesBack(samples, noise);
-    const Pace pace = paces[longestSteadyPace(paces, AgreeZ)];
+    const size_t steady = longestSteadyPace(paces, AgreeZ);
+    const Pace& pace = paces[steady];
     if (!std::isfinite(pace.rateSE))
         return f;
     f.state = ForecastState::NotFilling;
@@ -252,6 +258,12 @@ DiskForecast forecast(QList<HistoryPoint> history)
     projection.rate = pace.rate;
     projection.rateSE = pace.rateSE;
     projection.paceRise = std::pow(PaceRiseShare * pace.rate, 2) / PaceRiseDays;
+    // A pace that changed before may change again, by as much: up faster than down, since a
+    // disk that filled faster once may well do so again, and never down to nothing.
+    const double change = paceChangeShare(paces, steady);
+    projection.riseShare = RiseByChange * change;
+    projection.fallShare = std::min(MostFallShare, change);
+    projection.shiftDays = ShiftDays;
     const double level =
         levelAt(newestLevel(samples), pace.rate, lastMoment, lastMoment - WeekDays, LevelSamples);
     projection.headroomMB = last.totalMB - level;

@@ -56,7 +56,7 @@ inline constexpr double RangeShare = 0.8;
 inline constexpr double EvidenceZ = 2.5;
 // How much the pace may pick up over eight weeks, as a share of itself: the early end of the
 // range allows for it, since a steady pace in the past cannot rule out growth speeding up.
-inline constexpr double PaceRiseShare = 0.4;
+inline constexpr double PaceRiseShare = 0.6;
 // A date further out than this rests on a trend of weeks stretched over a decade.
 inline constexpr double HorizonDays = 3652;
 

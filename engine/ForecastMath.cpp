@@ -208,6 +208,14 @@ size_t longestSteadyPace(const std::vector<Pace>& paces, double agreeZ)
     return chosen;
 }
 
+double paceChangeShare(const std::vector<Pace>& paces, size_t steady)
+{
+    if (steady + 1 >= paces.size() || !(paces[steady].rate > 0))
+        return 0;
+    return std::min(1.0,
+                    std::abs(paces[steady + 1].rate - paces[steady].rate) / paces[steady].rate);
+}
+
 double levelAt(const std::vector<Sample>& samples, double rate, double at, double since,
                int atLeast)
 {
@@ -226,10 +234,27 @@ double Projection::deviation(double days) const
                      1.5 * square(noise.transientMB));
 }
 
+namespace {
+
+// How much of a shift of pace has come about after h days.
+double shifted(double days, double shiftDays)
+{
+    return shiftDays > 0 ? -std::expm1(-days / shiftDays) : 0.0;
+}
+
+} // namespace
+
 double Projection::earlyDeviation(double days) const
 {
     // A pace that walks by paceRise a day moves the path by paceRise * h^3 / 3 over h days.
-    return std::sqrt(square(deviation(days)) + paceRise * days * days * days / 3);
+    const double shift = riseShare * shifted(days, shiftDays) * rate * days;
+    return std::sqrt(square(deviation(days)) + paceRise * days * days * days / 3 + square(shift));
+}
+
+double Projection::lateDeviation(double days) const
+{
+    const double shift = fallShare * shifted(days, shiftDays) * rate * days;
+    return std::sqrt(square(deviation(days)) + square(shift));
 }
 
 double firstReached(const std::function<bool(double)>& reached, double from, double limit)
@@ -263,8 +288,9 @@ Crossing crossingDays(const Projection& p, double z, double limitDays)
     c.low =
         firstReached([&](double h) { return p.rate * h + z * p.earlyDeviation(h) >= p.headroomMB; },
                      0, limitDays);
-    c.high = firstReached([&](double h) { return p.rate * h - z * p.deviation(h) >= p.headroomMB; },
-                          c.expected, limitDays);
+    c.high =
+        firstReached([&](double h) { return p.rate * h - z * p.lateDeviation(h) >= p.headroomMB; },
+                     c.expected, limitDays);
     c.low = std::min(c.low, c.expected);
     return c;
 }

@@ -79,19 +79,30 @@ std::vector<double> residualsAround(const std::vector<Sample>& samples, size_t f
 // The paces are ordered from the shortest span; the answer is an index into them.
 size_t longestSteadyPace(const std::vector<Pace>& paces, double agreeZ);
 
+// How much the pace changed beyond the steady span, as a share of the steady pace: how far
+// the pace over the next longer span is from it (at most 1). 0 when the pace held over the
+// whole history.
+double paceChangeShare(const std::vector<Pace>& paces, size_t steady);
+
 // The growth ahead: rate * h over h days, and how far from it the path may be: the rate's
 // uncertainty, the walk and the transient noise of the day itself and of the level.
 // paceRise widens the early side only: how much a day the pace itself could pick up, as a
-// variance of the rate (MB a day, squared, per day).
+// variance of the rate (MB a day, squared, per day). riseShare and fallShare widen the early
+// and the late side by a pace that shifts by that share of itself, reached over about
+// shiftDays.
 struct Projection {
     double headroomMB = 0;
     double rate = 0;
     double rateSE = 0;
     double paceRise = 0;
+    double riseShare = 0;
+    double fallShare = 0;
+    double shiftDays = 0;
     Noise noise;
 
     double deviation(double days) const;
     double earlyDeviation(double days) const;
+    double lateDeviation(double days) const;
 };
 
 // Days until the projection uses up its headroom: expected where the trend line aimed one

@@ -267,6 +267,26 @@ private Q_SLOTS:
         QCOMPARE(ForecastMath::longestSteadyPace(paces, 2.5), size_t(chosen));
     }
 
+    void paceChangeShare_data()
+    {
+        QTest::addColumn<std::vector<Pace>>("paces");
+        QTest::addColumn<int>("steady");
+        QTest::addColumn<double>("share");
+        const std::vector<Pace> picked{{20, 1}, {15, 1}, {10, 1}};
+        QTest::newRow("held over the whole history") << picked << 2 << 0.0;
+        QTest::newRow("slower before") << picked << 0 << 0.25;
+        QTest::newRow("faster before") << std::vector<Pace>{{10, 1}, {15, 1}} << 0 << 0.5;
+        QTest::newRow("at most the whole pace") << std::vector<Pace>{{10, 1}, {45, 1}} << 0 << 1.0;
+        QTest::newRow("no growth to share") << std::vector<Pace>{{0, 1}, {5, 1}} << 0 << 0.0;
+    }
+    void paceChangeShare()
+    {
+        QFETCH(std::vector<Pace>, paces);
+        QFETCH(int, steady);
+        QFETCH(double, share);
+        QCOMPARE(ForecastMath::paceChangeShare(paces, size_t(steady)), share);
+    }
+
     void levelAt_data()
     {
         QTest::addColumn<std::vector<Sample>>("samples");
@@ -330,6 +350,27 @@ private Q_SLOTS:
         QVERIFY2(std::abs(c.low - low) < minute, qPrintable(QString::number(c.low)));
         QVERIFY2(std::abs(c.expected - expected) < minute, qPrintable(QString::number(c.expected)));
         QVERIFY2(std::abs(c.high - high) < minute, qPrintable(QString::number(c.high)));
+    }
+    void aShiftingPaceMovesBothEnds()
+    {
+        // A shift reached at once: the early end at 10h + 0.5 * 10h = 100, the late one at
+        // 10h - 0.25 * 10h = 100.
+        Projection p;
+        p.headroomMB = 100;
+        p.rate = 10;
+        p.riseShare = 0.5;
+        p.fallShare = 0.25;
+        p.shiftDays = 1e-9;
+        Crossing c = ForecastMath::crossingDays(p, 1.0, 36500);
+        const double minute = 1.0 / 1440;
+        QVERIFY2(std::abs(c.low - 100.0 / 15) < minute, qPrintable(QString::number(c.low)));
+        QVERIFY2(std::abs(c.expected - 10) < minute, qPrintable(QString::number(c.expected)));
+        QVERIFY2(std::abs(c.high - 100.0 / 7.5) < minute, qPrintable(QString::number(c.high)));
+        // Reached over weeks, a shift moves a near end less than a far one.
+        p.shiftDays = 56;
+        c = ForecastMath::crossingDays(p, 1.0, 36500);
+        QVERIFY(c.low > 100.0 / 15 && c.low < 10);
+        QVERIFY(c.high < 100.0 / 7.5 && c.high > 10);
     }
     void expectedAimsOneTransientDeviationEarly()
     {
