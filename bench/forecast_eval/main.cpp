@@ -15,6 +15,10 @@
 // each method, how often our range held the true date and how often the disk filled before
 // or after it; for disks that do not fill or have too little history, how often a method
 // gave a date anyway. The exit status is 1 when our forecast gives such a date.
+//
+// --each also prints one line per disk that fills, before the tables, for looking into
+// single cases: kind, schedule, days of history, days the disk really had left, what each
+// method said (-1: no date), our range, and the case's seed.
 
 #include "Baselines.h"
 #include "SyntheticDisks.h"
@@ -28,6 +32,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -127,9 +132,22 @@ void printOtherRow(const char* name, const Tally& t)
                 share(1), share(2));
 }
 
+void printCase(const Case& c, const Answer (&answers)[Methods], std::uint64_t seed)
+{
+    auto days = [&](const std::optional<double>& date) { return date ? *date - c.lastDate : -1.0; };
+    const bool dated = answers[0].fullDate.has_value();
+    std::printf("%-18s %-9s history %5.0f  left %5.0f  ours %5.0f [%5.0f, %5.0f]  classic %5.0f  "
+                "lsq %5.0f  seed %llu\n",
+                c.kind.c_str(), c.schedule.c_str(), c.lastDate - c.history.front().date,
+                c.trueFullDate - c.lastDate, days(answers[0].fullDate),
+                dated ? answers[0].lowDate - c.lastDate : -1.0,
+                dated ? answers[0].highDate - c.lastDate : -1.0, days(answers[1].fullDate),
+                days(answers[2].fullDate), static_cast<unsigned long long>(seed));
+}
+
 [[noreturn]] void usage(const char* program)
 {
-    std::fprintf(stderr, "usage: %s [--seeds fit|report] [--cases N]\n", program);
+    std::fprintf(stderr, "usage: %s [--seeds fit|report] [--cases N] [--each]\n", program);
     std::exit(2);
 }
 
@@ -140,8 +158,11 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     int perKind = 60;
     bool fit = false;
+    bool each = false;
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--cases") == 0 && i + 1 < argc)
+        if (std::strcmp(argv[i], "--each") == 0)
+            each = true;
+        else if (std::strcmp(argv[i], "--cases") == 0 && i + 1 < argc)
             perKind = std::max(1, std::atoi(argv[++i]));
         else if (std::strcmp(argv[i], "--seeds") == 0 && i + 1 < argc) {
             const char* set = argv[++i];
@@ -162,7 +183,8 @@ int main(int argc, char** argv)
     int fillsBeyondFuture = 0;
     for (size_t k = 0; k < kinds.size(); ++k) {
         for (int i = 0; i < perKind; ++i) {
-            const Case c = SyntheticDisks::make(kinds[k], first + k * 100'000 + std::uint64_t(i));
+            const std::uint64_t seed = first + k * 100'000 + std::uint64_t(i);
+            const Case c = SyntheticDisks::make(kinds[k], seed);
             if (kinds[k].meant == Truth::Fills && c.truth != Truth::Fills) {
                 ++fillsBeyondFuture; // meant to fill, but not within the simulated years
                 continue;
@@ -171,6 +193,8 @@ int main(int argc, char** argv)
             const Answer answers[Methods] = {Baselines::forecast(c.history),
                                              Baselines::classic(c.history),
                                              Baselines::leastSquaresWeek(c.history)};
+            if (each && c.truth == Truth::Fills)
+                printCase(c, answers, seed);
             count(tallies[kinds[k].name], c, answers);
             count(c.truth == Truth::Fills ? filling : other, c, answers);
         }
