@@ -47,7 +47,8 @@ constexpr double LongestRangeDays = 100.0 * 365;
 // The noise is estimated from overlapping differences of the samples, worth about one
 // independent figure for every five samples; the range widens accordingly (Student's t).
 constexpr double SamplesPerDegreeOfFreedom = 5;
-// The span over which the pace may pick up by PaceRiseShare.
+// The shortest span over which the pace may pick up by PaceRiseShare; a pace that held
+// longer may do so over the span it held.
 constexpr double PaceRiseDays = 56;
 // How a change of pace seen in the history widens the range: the pace may pick up by twice
 // the share it changed by and slow by that share, at most by this much, each over weeks.
@@ -257,7 +258,9 @@ DiskForecast forecast(QList<HistoryPoint> history)
     projection.noise = noise;
     projection.rate = pace.rate;
     projection.rateSE = pace.rateSE;
-    projection.paceRise = std::pow(PaceRiseShare * pace.rate, 2) / PaceRiseDays;
+    // A pace that held for long has shown it does not wander fast.
+    const double heldDays = std::max(PaceRiseDays, lastMoment - samples[pace.from].at);
+    projection.paceRise = std::pow(PaceRiseShare * pace.rate, 2) / heldDays;
     // A pace that changed before may change again, by as much: up faster than down, since a
     // disk that filled faster once may well do so again, and never down to nothing.
     const double change = paceChangeShare(paces, steady);

@@ -54,9 +54,10 @@ inline constexpr double RangeShare = 0.8;
 // Growth must stand this many standard errors clear of none at all to be called filling;
 // anything less cannot be told apart from the noise.
 inline constexpr double EvidenceZ = 2.5;
-// How much the pace may pick up over eight weeks, as a share of itself: the early end of the
-// range allows for it, since a steady pace in the past cannot rule out growth speeding up.
-inline constexpr double PaceRiseShare = 0.6;
+// How much the pace may pick up over the span it held (eight weeks at least), as a share of
+// itself: the early end of the range allows for it, since a steady pace in the past cannot
+// rule out growth speeding up.
+inline constexpr double PaceRiseShare = 0.8;
 // A date further out than this rests on a trend of weeks stretched over a decade.
 inline constexpr double HorizonDays = 3652;
 
