@@ -267,6 +267,9 @@ DiskForecast forecast(QList<HistoryPoint> history)
     projection.riseShare = RiseByChange * change;
     projection.fallShare = std::min(MostFallShare, change);
     projection.shiftDays = ShiftDays;
+    if (steady + 1 < paces.size())
+        projection.speedUp = speedUpOf(pace, lastMoment - samples[pace.from].at, paces[steady + 1],
+                                       lastMoment - samples[paces[steady + 1].from].at);
     const double level =
         levelAt(newestLevel(samples), pace.rate, lastMoment, lastMoment - WeekDays, LevelSamples);
     projection.headroomMB = last.totalMB - level;

@@ -216,6 +216,19 @@ double paceChangeShare(const std::vector<Pace>& paces, size_t steady)
                     std::abs(paces[steady + 1].rate - paces[steady].rate) / paces[steady].rate);
 }
 
+SpeedUp speedUpOf(const Pace& steady, double steadyDays, const Pace& longer, double longerDays)
+{
+    SpeedUp s;
+    if (!(longer.rate > 0) || !(steady.rate > longer.rate) || !(longerDays > steadyDays))
+        return s;
+    // A pace growing by e every tau days, measured over the newest d days, is the pace of
+    // d / 2 days ago: the two paces are (longerDays - steadyDays) / 2 days apart.
+    const double tau = (longerDays - steadyDays) / 2 / std::log(steady.rate / longer.rate);
+    s.days = std::max(tau, QuickestSpeedUpDays);
+    s.rateNow = steady.rate * std::exp(steadyDays / 2 / s.days);
+    return s;
+}
+
 double levelAt(const std::vector<Sample>& samples, double rate, double at, double since,
                int atLeast)
 {
@@ -249,6 +262,14 @@ double Projection::earlyDeviation(double days) const
     // A pace that walks by paceRise a day moves the path by paceRise * h^3 / 3 over h days.
     const double shift = riseShare * shifted(days, shiftDays) * rate * days;
     return std::sqrt(square(deviation(days)) + paceRise * days * days * days / 3 + square(shift));
+}
+
+double Projection::earlyGrowth(double days, double z) const
+{
+    const double band = rate * days + z * earlyDeviation(days);
+    if (!(speedUp.days > 0))
+        return band;
+    return std::max(band, speedUp.rateNow * speedUp.days * std::expm1(days / speedUp.days));
 }
 
 double Projection::lateDeviation(double days) const
@@ -286,8 +307,7 @@ Crossing crossingDays(const Projection& p, double z, double limitDays)
     const double aim = p.headroomMB - p.noise.transientMB;
     c.expected = firstReached([&](double h) { return p.rate * h >= aim; }, 0, limitDays);
     c.low =
-        firstReached([&](double h) { return p.rate * h + z * p.earlyDeviation(h) >= p.headroomMB; },
-                     0, limitDays);
+        firstReached([&](double h) { return p.earlyGrowth(h, z) >= p.headroomMB; }, 0, limitDays);
     c.high =
         firstReached([&](double h) { return p.rate * h - z * p.lateDeviation(h) >= p.headroomMB; },
                      c.expected, limitDays);

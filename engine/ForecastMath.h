@@ -84,12 +84,25 @@ size_t longestSteadyPace(const std::vector<Pace>& paces, double agreeZ);
 // whole history.
 double paceChangeShare(const std::vector<Pace>& paces, size_t steady);
 
+// A pace that has been rising, as a pace growing steadily by its own share: e-fold every
+// `days` days, from rateNow at the newest sample. Read from the steady pace over the newest
+// steadyDays and the lower one over the longer span before it; none (days 0) unless the
+// pace rose. Never quicker than QuickestSpeedUpDays: two spans of noisy paces cannot tell
+// more.
+inline constexpr double QuickestSpeedUpDays = 60;
+struct SpeedUp {
+    double days = 0;
+    double rateNow = 0;
+};
+SpeedUp speedUpOf(const Pace& steady, double steadyDays, const Pace& longer, double longerDays);
+
 // The growth ahead: rate * h over h days, and how far from it the path may be: the rate's
 // uncertainty, the walk and the transient noise of the day itself and of the level.
 // paceRise widens the early side only: how much a day the pace itself could pick up, as a
 // variance of the rate (MB a day, squared, per day). riseShare and fallShare widen the early
 // and the late side by a pace that shifts by that share of itself, reached over about
-// shiftDays.
+// shiftDays. A pace that has been rising (speedUp) may keep rising: the early side reaches
+// at least as far as that would.
 struct Projection {
     double headroomMB = 0;
     double rate = 0;
@@ -98,10 +111,13 @@ struct Projection {
     double riseShare = 0;
     double fallShare = 0;
     double shiftDays = 0;
+    SpeedUp speedUp;
     Noise noise;
 
     double deviation(double days) const;
     double earlyDeviation(double days) const;
+    // The most the disk may have taken after h days on the early side of a band of z.
+    double earlyGrowth(double days, double z) const;
     double lateDeviation(double days) const;
 };
 

@@ -372,6 +372,49 @@ private Q_SLOTS:
         QVERIFY(c.low > 100.0 / 15 && c.low < 10);
         QVERIFY(c.high < 100.0 / 7.5 && c.high > 10);
     }
+    void speedUpOf_data()
+    {
+        QTest::addColumn<double>("steadyRate");
+        QTest::addColumn<double>("steadyDays");
+        QTest::addColumn<double>("longerRate");
+        QTest::addColumn<double>("longerDays");
+        QTest::addColumn<double>("days"); // 0: none
+        // e times the pace over 14 days against 28: centred 7 days apart, so e-folds in 7
+        // days, held back to the quickest that counts.
+        QTest::newRow("quicker than can be told")
+            << 10 * std::numbers::e << 14.0 << 10.0 << 28.0 << 60.0;
+        // Paces centred 196 days apart.
+        QTest::newRow("a slow rise") << 10.0 << 56.0 << 9.0 << 448.0 << 196 / std::log(10.0 / 9);
+        QTest::newRow("a pace that fell") << 9.0 << 56.0 << 10.0 << 112.0 << 0.0;
+        QTest::newRow("no growth before") << 9.0 << 56.0 << 0.0 << 112.0 << 0.0;
+    }
+    void speedUpOf()
+    {
+        QFETCH(double, steadyRate);
+        QFETCH(double, steadyDays);
+        QFETCH(double, longerRate);
+        QFETCH(double, longerDays);
+        QFETCH(double, days);
+        const SpeedUp s =
+            ForecastMath::speedUpOf({steadyRate, 1}, steadyDays, {longerRate, 1}, longerDays);
+        QVERIFY2(std::abs(s.days - days) < 1e-9, qPrintable(QString::number(s.days)));
+        if (days > 0) // the pace now, half the steady span on from the steady pace
+            QCOMPARE(s.rateNow, steadyRate * std::exp(steadyDays / 2 / days));
+    }
+    void aRisingPaceReachesTheEarlyEndSooner()
+    {
+        // 10 a day into 1,000 MB, no noise: 100 days; a pace that e-folds every 100 days
+        // takes 1,000 MB once 10 * 100 * (e^(h / 100) - 1) = 1,000, at h = 100 ln 2.
+        Projection p;
+        p.headroomMB = 1000;
+        p.rate = 10;
+        p.speedUp = {100, 10};
+        const Crossing c = ForecastMath::crossingDays(p, 1.0, 36500);
+        QVERIFY2(std::abs(c.low - 100 * std::log(2.0)) < 1.0 / 1440,
+                 qPrintable(QString::number(c.low)));
+        QVERIFY(std::abs(c.expected - 100) < 1.0 / 1440);
+        QVERIFY(std::abs(c.high - 100) < 1.0 / 1440);
+    }
     void expectedAimsOneTransientDeviationEarly()
     {
         Projection p;
