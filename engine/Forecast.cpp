@@ -54,6 +54,7 @@ constexpr double PaceRiseDays = 56;
 // the share it changed by and slow by that share, at most by this much, each over weeks.
 constexpr double RiseByChange = 2;
 constexpr double MostFallShare = 0.3;
+constexpr double LateEndMargin = 0.9;
 constexpr double ShiftDays = 56;
 
 double spanOf(const std::vector<Sample>& samples)
@@ -70,6 +71,8 @@ int daysAfter(double lastDate, double moment)
 constexpr double NoiseDays = 112;
 // What a weekly rhythm adds around the trend shows over four whole weeks.
 constexpr double TrendNoiseDays = 28;
+// ... each judged on this many samples at least.
+constexpr size_t NoiseSamples = 16;
 
 size_t firstSince(const std::vector<Sample>& samples, double since)
 {
@@ -79,19 +82,33 @@ size_t firstSince(const std::vector<Sample>& samples, double since)
         samples.begin());
 }
 
-// The noise, widened by what the spread around the trend shows beyond the day-to-day gaps.
-Noise noiseAround(const std::vector<Sample>& samples, double lastMoment)
+// The noise, and how many samples told it.
+struct NoiseReading {
+    Noise noise;
+    size_t samples = 0;
+};
+
+// The samples from `since` on, but at least the newest `atLeast` of them.
+size_t firstOfNewest(const std::vector<Sample>& samples, double since, size_t atLeast)
 {
-    const size_t from = firstSince(samples, lastMoment - NoiseDays);
+    const size_t from = firstSince(samples, since);
+    return samples.size() > atLeast ? std::min(from, samples.size() - atLeast) : 0;
+}
+
+// The noise, widened by what the spread around the trend shows beyond the day-to-day gaps.
+// A history with few snapshots in its newest weeks is judged on more of it.
+NoiseReading noiseAround(const std::vector<Sample>& samples, double lastMoment)
+{
+    const size_t from = firstOfNewest(samples, lastMoment - NoiseDays, NoiseSamples);
     const std::vector<Sample> recent(samples.begin() + static_cast<std::ptrdiff_t>(from),
                                      samples.end());
     Noise noise = estimateNoise(recent, LongestNoiseGapDays);
     // Over a few weeks only: a line through months would count a change of pace as noise.
-    const size_t weeks = firstSince(recent, lastMoment - TrendNoiseDays);
+    const size_t weeks = firstOfNewest(recent, lastMoment - TrendNoiseDays, NoiseSamples);
     const Pace rough = segmentedPace(recent, weeks, noise);
     noise.transientMB = transientAroundTrend(residualsAround(recent, weeks, rough.rate), noise,
                                              lastMoment - recent[weeks].at);
-    return noise;
+    return {noise, recent.size()};
 }
 
 // The paces over spans of ShortestPaceDays, twice that, and so on back to the oldest sample.
@@ -167,11 +184,9 @@ std::vector<size_t> levelStarts(const std::vector<Sample>& samples)
     return starts;
 }
 
-namespace {
-
-void appendDailySamples(const QList<HistoryPoint>& points, qsizetype from, qsizetype to,
-                        int segment, std::vector<Sample>& samples)
+std::vector<Sample> dailySamples(const QList<HistoryPoint>& points, int from)
 {
+    std::vector<Sample> samples;
     std::vector<double> moments;
     std::vector<double> taken;
     auto flush = [&] {
@@ -179,14 +194,14 @@ void appendDailySamples(const QList<HistoryPoint>& points, qsizetype from, qsize
             return;
         // Most days hold one snapshot: its own figures, without copying it to find them.
         if (moments.size() == 1)
-            samples.push_back({moments.front(), taken.front(), segment});
+            samples.push_back({moments.front(), taken.front()});
         else
-            samples.push_back({median(moments), median(taken), segment});
+            samples.push_back({median(moments), median(taken)});
         moments.clear();
         taken.clear();
     };
     double day = std::nan("");
-    for (qsizetype i = std::max<qsizetype>(from, 0); i < to; ++i) {
+    for (qsizetype i = std::max(from, 0); i < points.size(); ++i) {
         const double moment = momentOf(points[i]);
         if (std::floor(moment) != day) {
             flush();
@@ -196,14 +211,6 @@ void appendDailySamples(const QList<HistoryPoint>& points, qsizetype from, qsize
         taken.push_back(takenOf(points[i]));
     }
     flush();
-}
-
-} // namespace
-
-std::vector<Sample> dailySamples(const QList<HistoryPoint>& points, int from)
-{
-    std::vector<Sample> samples;
-    appendDailySamples(points, from, points.size(), 0, samples);
     return samples;
 }
 
@@ -244,7 +251,8 @@ DiskForecast forecast(QList<HistoryPoint> history)
         return f;
     }
 
-    const Noise noise = noiseAround(samples, lastMoment);
+    const NoiseReading reading = noiseAround(samples, lastMoment);
+    const Noise& noise = reading.noise;
     const std::vector<Pace> paces = pacesBack(samples, noise);
     const size_t steady = longestSteadyPace(paces, AgreeZ);
     const Pace& pace = paces[steady];
@@ -274,8 +282,15 @@ DiskForecast forecast(QList<HistoryPoint> history)
         levelAt(newestLevel(samples), pace.rate, lastMoment, lastMoment - WeekDays, LevelSamples);
     projection.headroomMB = last.totalMB - level;
     const double degrees =
-        std::max(2.0, static_cast<double>(samples.size() - pace.from) / SamplesPerDegreeOfFreedom);
-    const Crossing c = crossingDays(projection, twoSidedT(RangeShare, degrees), LongestRangeDays);
+        std::max(2.0, static_cast<double>(reading.samples) / SamplesPerDegreeOfFreedom);
+    const double z = twoSidedT(RangeShare, degrees);
+    // The late end must come at all: a pace that may slow by a share close to what its
+    // uncertainty already leaves would never fill the disk on that side.
+    projection.fallShare =
+        std::min(projection.fallShare,
+                 LateEndMargin *
+                     std::sqrt(std::max(0.0, 1 / (z * z) - std::pow(pace.rateSE / pace.rate, 2))));
+    const Crossing c = crossingDays(projection, z, LongestRangeDays);
     if (c.expected > HorizonDays)
         return f;
     // A date past the last one the calendar shows cannot be given; the range ends there.

@@ -199,7 +199,9 @@ size_t longestSteadyPace(const std::vector<Pace>& paces, double agreeZ)
             // by about what the shorter adds; never less than a tenth of its own error.
             const double apart = std::sqrt(std::max(square(shorter.rateSE) - square(longer.rateSE),
                                                     square(0.1 * shorter.rateSE)));
-            agrees = std::abs(longer.rate - shorter.rate) <= agreeZ * apart;
+            // Noise-free paces differ by rounding alone.
+            agrees = std::abs(longer.rate - shorter.rate) <=
+                     std::max(agreeZ * apart, 1e-9 * std::abs(shorter.rate));
         }
         if (!agrees)
             break;

@@ -22,7 +22,7 @@ CommandOutcome run(const QStringList& arguments)
 }
 
 // Web fills: day 59 (1 March 2007) holds 60,000 of 100,000 MB and adds 1,000 a day, so it
-// is full on 10 April. Without noise the range ends there too; it begins on 28 March because
+// is full on 10 April. Without noise the range ends there too; it begins on 29 March because
 // the early end allows the pace to pick up. Idle does not fill; New has no history.
 struct Fixture {
     TestDatabase db{
@@ -56,7 +56,7 @@ private Q_SLOTS:
         QCOMPARE(r.err, QString());
         QCOMPARE(r.out, u"Idle  not filling\n"
                         u"New   not enough history\n"
-                        u"Web   filling             2007-04-10  2007-03-28..2007-04-10\n"_s);
+                        u"Web   filling             2007-04-10  2007-03-29..2007-04-10\n"_s);
     }
 
     void jsonHasEveryKey()
@@ -81,7 +81,7 @@ private Q_SLOTS:
         const QJsonObject web = a[2].toObject();
         QCOMPARE(web[u"state"_s].toString(), u"filling"_s);
         QCOMPARE(web[u"full_date"_s].toString(), u"2007-04-10"_s);
-        QCOMPARE(web[u"low_date"_s].toString(), u"2007-03-28"_s);
+        QCOMPARE(web[u"low_date"_s].toString(), u"2007-03-29"_s);
         QCOMPARE(web[u"high_date"_s].toString(), u"2007-04-10"_s);
         // From the last snapshot, 1 March.
         QCOMPARE(web[u"days_left"_s].toInt(-1), 40);

@@ -161,6 +161,25 @@ private Q_SLOTS:
         QVERIFY(std::abs(f.daysLeft - 1600) < 300);
     }
 
+    void aMonthlyHistoryHasNoiseToo()
+    {
+        // A reading on the first of each month for two years, 30 a day under noise of 3,000:
+        // the gaps between readings say nothing about the noise, the spread around the
+        // trend does. Day 690 holds about 70,700 of 100,000 MB: about 980 days left.
+        for (const unsigned seed : {11u, 12u, 13u, 14u, 15u}) {
+            const auto taken = noisy(50'000, 30, 3000, seed);
+            QList<HistoryPoint> h;
+            for (int month = 0; month < 24; ++month)
+                h.append({DateTimeValue::fromDate(FirstDay.addMonths(month)), TwoAm,
+                          100'000 - taken(int(FirstDay.daysTo(FirstDay.addMonths(month)))),
+                          100'000});
+            const DiskForecast f = Forecast::forecast(h);
+            if (f.state == ForecastState::Filling)
+                QVERIFY2(f.lowDays < 980 && 980 < f.highDays,
+                         qPrintable(QString::number(seed) + u' ' + Forecast::sentence(f)));
+        }
+    }
+
     void datesCountFromTheLastSnapshot()
     {
         const DiskForecast f =

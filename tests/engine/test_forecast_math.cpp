@@ -122,9 +122,22 @@ private Q_SLOTS:
         QVERIFY2(std::abs(n.transientMB * n.transientMB - transient * transient) < 0.1 * scale,
                  qPrintable(QString::number(n.transientMB)));
     }
-    void aStraightLineHasNoNoise()
+    void aLineHasNoNoise_data()
     {
-        const Noise n = estimateNoise(line(30, 500, 12.5), 7);
+        QTest::addColumn<std::vector<Sample>>("samples");
+        QTest::newRow("a straight line") << line(30, 500, 12.5);
+        // 30,000 deleted on day 40: the fall between the levels is no noise.
+        std::vector<Sample> deleted = line(80, 50'000, 100);
+        for (size_t d = 40; d < deleted.size(); ++d) {
+            deleted[d].takenMB -= 30'000;
+            deleted[d].segment = 1;
+        }
+        QTest::newRow("two levels") << deleted;
+    }
+    void aLineHasNoNoise()
+    {
+        QFETCH(std::vector<Sample>, samples);
+        const Noise n = estimateNoise(samples, 7);
         QCOMPARE(n.walkMBPerSqrtDay, 0.0);
         QCOMPARE(n.transientMB, 0.0);
     }
@@ -183,38 +196,53 @@ private Q_SLOTS:
     void paceErrorFollowsTheNoise_data()
     {
         QTest::addColumn<int>("days");
-        QTest::addColumn<int>("deleteDay"); // the second level's first day; 0: one level
-        QTest::newRow("one level") << 30 << 0;
-        QTest::newRow("two levels") << 30 << 12;
-        QTest::newRow("a short one") << 3 << 0;
+        QTest::addColumn<int>("deleteDay");  // the second level's first day; 0: one level
+        QTest::addColumn<int>("missingDay"); // a day without a sample; -1: none
+        QTest::newRow("one level") << 30 << 0 << -1;
+        QTest::newRow("two levels") << 30 << 12 << -1;
+        QTest::newRow("a day missing") << 30 << 12 << 20;
+        QTest::newRow("a short one") << 3 << 0 << -1;
     }
     void paceErrorFollowsTheNoise()
     {
         QFETCH(int, days);
         QFETCH(int, deleteDay);
-        std::vector<Sample> samples = line(days, 0, 1);
-        for (int d = deleteDay > 0 ? deleteDay : days; d < days; ++d)
-            samples[size_t(d)].segment = 1;
+        QFETCH(int, missingDay);
+        std::vector<Sample> samples;
+        for (const Sample& s : line(days, 0, 1)) {
+            const int day = int(s.at - 1000);
+            if (day != missingDay)
+                samples.push_back({s.at, s.takenMB, deleteDay > 0 && day >= deleteDay ? 1 : 0});
+        }
         // The pace is a weighted sum of the readings, with weights (t - mean t of its level)
-        // / sxx; its variance, summed out the long way over every pair of readings.
+        // / sxx; its variance, summed out the long way over every pair of readings: the walk
+        // two readings share is the time up to the earlier one.
         std::vector<double> weights;
         double sxx = 0;
         for (const int level : {0, 1}) {
-            const int first = level == 0 ? 0 : (deleteDay > 0 ? deleteDay : days);
-            const int end = level == 0 ? (deleteDay > 0 ? deleteDay : days) : days;
-            for (int d = first; d < end; ++d) {
-                weights.push_back(d - (first + end - 1) / 2.0);
-                sxx += weights.back() * weights.back();
-            }
+            double sum = 0;
+            int count = 0;
+            for (const Sample& s : samples)
+                if (s.segment == level) {
+                    sum += s.at;
+                    ++count;
+                }
+            for (const Sample& s : samples)
+                if (s.segment == level) {
+                    weights.push_back(s.at - sum / count);
+                    sxx += weights.back() * weights.back();
+                }
         }
         double white = 0;
         double walk = 0;
         for (size_t i = 0; i < weights.size(); ++i) {
             white += weights[i] * weights[i] / (sxx * sxx);
             for (size_t j = 0; j < weights.size(); ++j)
-                walk += weights[i] * weights[j] / (sxx * sxx) * double(std::min(i, j));
+                walk += weights[i] * weights[j] / (sxx * sxx) *
+                        (std::min(samples[i].at, samples[j].at) - samples.front().at);
         }
-        QCOMPARE(ForecastMath::segmentedPace(samples, 0, Noise{3, 0}).rateSE, std::sqrt(9 * white));
+        QVERIFY(std::abs(ForecastMath::segmentedPace(samples, 0, Noise{3, 0}).rateSE -
+                         std::sqrt(9 * white)) < 1e-12);
         QVERIFY(std::abs(ForecastMath::segmentedPace(samples, 0, Noise{0, 2}).rateSE -
                          std::sqrt(4 * walk)) < 1e-12);
     }
@@ -252,10 +280,10 @@ private Q_SLOTS:
             << std::vector<Pace>{{10, 4}, {12, 2}, {11, 1}, {11.5, 0.5}} << 3;
         QTest::newRow("the pace changed two spans back")
             << std::vector<Pace>{{10, 4}, {12, 2}, {4, 1}, {4, 0.5}} << 1;
-        // 6 is within 2.5 * sqrt(16 - 1) = 9.7 of the shortest's 10, not within
-        // 2.5 * sqrt(4 - 1) = 4.3 of the second's 14.
+        // 10 is within 2.5 * sqrt(4 - 1) = 4.3 of its neighbour's 6, not within
+        // 2.5 * sqrt(16 - 1) = 9.7 of the shortest's 0.
         QTest::newRow("every shorter span must agree")
-            << std::vector<Pace>{{10, 4}, {14, 2}, {6, 1}} << 1;
+            << std::vector<Pace>{{0, 4}, {6, 2}, {10, 1}} << 1;
         QTest::newRow("too short to draw a line")
             << std::vector<Pace>{{0, nan}, {10, 2}, {10.5, 1}} << 2;
         QTest::newRow("no line at all") << std::vector<Pace>{{0, nan}, {0, nan}} << 0;

@@ -54,7 +54,7 @@ private Q_SLOTS:
         QCOMPARE(m->columnCount(), 13);
         QCOMPARE(m->headerData(11, Qt::Horizontal).toString(), u"Date Disk Full"_s);
         QCOMPARE(m->headerData(ForecastColumn, Qt::Horizontal).toString(), u"Forecast"_s);
-        QCOMPARE(w.text(0), u"in 40 days (27\u201340)"_s);
+        QCOMPARE(w.text(0), u"in 40 days (28\u201340)"_s);
         QCOMPARE(w.text(1), u"not filling"_s);
         QCOMPARE(w.text(2), u"not enough history"_s);
         QCOMPARE(w.text(0), w.form->forecasts().sentence(u"Web"_s));
@@ -77,7 +77,7 @@ private Q_SLOTS:
         dvChartSysHistory* chart = w.form->historyChartView();
         // At startup the first system is shown, with its forecast already read.
         QCOMPARE(chart->CurrentSystem, u"Web"_s);
-        QCOMPARE(chart->subtitle(), u"in 40 days (27\u201340)"_s);
+        QCOMPARE(chart->subtitle(), u"in 40 days (28\u201340)"_s);
         w.form->showSystemHistory(u"Idle"_s);
         QCOMPARE(chart->frame()->titleLines(), QStringList{u"Idle History"_s});
         QCOMPARE(chart->subtitle(), u"not filling"_s);
@@ -91,7 +91,7 @@ private Q_SLOTS:
         // Web's history is gone, Idle's disk is reported again; the next snapshot reads the
         // history anew, so Web has nothing left to go on.
         w.db.exec(u"DELETE FROM FreeSpaceHistory WHERE System = 'Web'"_s);
-        QCOMPARE(w.text(0), u"in 40 days (27\u201340)"_s);
+        QCOMPARE(w.text(0), u"in 40 days (28\u201340)"_s);
         w.probe.set(u"/idle"_s, 99'500LL << 20, 100'000LL << 20);
         QSignalSpy changed(w.model(), &QAbstractItemModel::dataChanged);
 
