@@ -58,7 +58,7 @@ inline constexpr double EvidenceZ = 2.5;
 // itself: the early end of the range allows for it, since a steady pace in the past cannot
 // rule out growth speeding up.
 inline constexpr double PaceRiseShare = 0.8;
-// A date further out than this rests on a trend of weeks stretched over a decade.
+// A date further out than this rests on a pace stretched over a decade.
 inline constexpr double HorizonDays = 3652;
 
 DiskForecast forecast(QList<HistoryPoint> history);
