@@ -262,34 +262,35 @@ DiskForecast forecast(QList<HistoryPoint> history)
     if (!(pace.rate > EvidenceZ * pace.rateSE) || !(pace.rate > 0))
         return f;
 
+    const double degrees =
+        std::max(2.0, static_cast<double>(reading.samples) / SamplesPerDegreeOfFreedom);
+    const double z = twoSidedT(RangeShare, degrees);
+    const double steadyDays = lastMoment - samples[pace.from].at;
+
     Projection projection;
     projection.noise = noise;
     projection.rate = pace.rate;
     projection.rateSE = pace.rateSE;
     // A pace that held for long has shown it does not wander fast.
-    const double heldDays = std::max(PaceRiseDays, lastMoment - samples[pace.from].at);
-    projection.paceRise = std::pow(PaceRiseShare * pace.rate, 2) / heldDays;
+    projection.paceRise =
+        std::pow(PaceRiseShare * pace.rate, 2) / std::max(PaceRiseDays, steadyDays);
     // A pace that changed before may change again, by as much: up faster than down, since a
-    // disk that filled faster once may well do so again, and never down to nothing.
+    // disk that filled faster once may well do so again, and never down to nothing. The late
+    // end must come at all: a pace that may slow by a share close to what its uncertainty
+    // already leaves would never fill the disk on that side.
     const double change = paceChangeShare(paces, steady);
     projection.riseShare = RiseByChange * change;
-    projection.fallShare = std::min(MostFallShare, change);
+    projection.fallShare = std::min(
+        {MostFallShare, change,
+         LateEndMargin *
+             std::sqrt(std::max(0.0, 1 / (z * z) - std::pow(pace.rateSE / pace.rate, 2)))});
     projection.shiftDays = ShiftDays;
     if (steady + 1 < paces.size())
-        projection.speedUp = speedUpOf(pace, lastMoment - samples[pace.from].at, paces[steady + 1],
+        projection.speedUp = speedUpOf(pace, steadyDays, paces[steady + 1],
                                        lastMoment - samples[paces[steady + 1].from].at);
     const double level =
         levelAt(newestLevel(samples), pace.rate, lastMoment, lastMoment - WeekDays, LevelSamples);
     projection.headroomMB = last.totalMB - level;
-    const double degrees =
-        std::max(2.0, static_cast<double>(reading.samples) / SamplesPerDegreeOfFreedom);
-    const double z = twoSidedT(RangeShare, degrees);
-    // The late end must come at all: a pace that may slow by a share close to what its
-    // uncertainty already leaves would never fill the disk on that side.
-    projection.fallShare =
-        std::min(projection.fallShare,
-                 LateEndMargin *
-                     std::sqrt(std::max(0.0, 1 / (z * z) - std::pow(pace.rateSE / pace.rate, 2))));
     const Crossing c = crossingDays(projection, z, LongestRangeDays);
     if (c.expected > HorizonDays)
         return f;
